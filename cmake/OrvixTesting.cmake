@@ -1,0 +1,55 @@
+# Helpers shared by every test directory.
+find_package(GTest REQUIRED)
+
+# orvix_add_gtest(<name> SOURCES <files...> LIBS <targets...>)
+# A GoogleTest executable registered with CTest, one CTest entry per test case.
+function(orvix_add_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  if(ORVIX_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30
+                       PROPERTIES ENVIRONMENT "ORVIX_BUILD_BIN=${CMAKE_BINARY_DIR}/bin;ORVIX_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endfunction()
+
+# orvix_add_fuzzer(<name> SOURCES <files...> LIBS <targets...> [CORPUS <dir>])
+# A libFuzzer target, built only in the clang fuzz configuration; CTest runs it briefly.
+function(orvix_add_fuzzer name)
+  cmake_parse_arguments(ARG "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(NOT ORVIX_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  set(corpus_args)
+  if(ARG_CORPUS)
+    set(corpus_args ${ARG_CORPUS})
+  endif()
+  add_test(NAME fuzz.${name}
+           COMMAND ${name} -max_total_time=${ORVIX_FUZZ_SECONDS} -timeout=5 ${corpus_args})
+endfunction()
+
+set(ORVIX_FUZZ_SECONDS 20 CACHE STRING "Seconds each fuzz target runs under CTest")
+
+include(GoogleTest)
+
+# orvix_add_script_test(<name> COMMAND <cmd...>)
+# An integration test driven by a script (Python with Debian's packages, or shell).
+function(orvix_add_script_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "COMMAND" ${ARGN})
+  if(ORVIX_FUZZ)
+    return()
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  add_test(NAME ${name} COMMAND ${ARG_COMMAND})
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
+                       ENVIRONMENT "ORVIX_BUILD_BIN=${CMAKE_BINARY_DIR}/bin;ORVIX_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endfunction()
