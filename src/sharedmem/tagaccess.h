@@ -93,6 +93,8 @@ int dbGetCanbusHandlePointer(int address);
 int dbGetCanbusSource(int address);
 
 // Text tags; the tag's value is the checksum of its text
+// The checksum of the first length characters: each character shifted left by its position.
+int dbTextChecksum(const char* text, int length);
 bool dbGetTextIndexByHandle(int varNum, int* index, int* errCode);
 int dbSetModbusTextByHandle(int varNum, const char* t, int* errCode);
 int dbSetModbusTextByTagName(const char* s, const char* t, int* errCode);

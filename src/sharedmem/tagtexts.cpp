@@ -21,12 +21,16 @@ int textEntryOf(int handle) {
   return -1;
 }
 
-// Characters shifted by their position and summed; unsigned so that long texts wrap.
-int checksumStep(uint32_t checksum, char c, int position) {
-  return static_cast<int>(checksum + (static_cast<uint32_t>(static_cast<unsigned char>(c)) << position));
-}
-
 }  // namespace
+
+// Unsigned so that long texts wrap instead of overflowing.
+int dbTextChecksum(const char* text, int length) {
+  uint32_t sum = 0;
+  for (int position = 0; position < length; ++position) {
+    sum += static_cast<uint32_t>(static_cast<unsigned char>(text[position])) << position;
+  }
+  return static_cast<int>(sum);
+}
 
 bool dbGetTextIndexByHandle(int varNum, int* index, int* errCode) {
   *index = kNoTextEntry;
@@ -54,19 +58,17 @@ int dbSetModbusTextByHandle(int varNum, const char* t, int* errCode) {
   const int length = static_cast<int>(strnlen(t, kLongestText));
   storeview::flags(varNum).bits.textString = length % 16;
   stored[0] = '\0';
-  uint32_t checksum = 0;
   for (int j = 0; j < length; ++j) {
     if (!isTextCharacter(t[j])) {
       stored[j] = '\0';
       if (j < kLongestText) stored[j + 1] = '\0';
-      dbSetValueByHandle(varNum, static_cast<int>(checksum), errCode);
+      dbSetValueByHandle(varNum, dbTextChecksum(t, j), errCode);
       return 2;
     }
     stored[j] = t[j];
     stored[j + 1] = '\0';
-    checksum = static_cast<uint32_t>(checksumStep(checksum, t[j], j));
   }
-  dbSetValueByHandle(varNum, static_cast<int>(checksum), errCode);
+  dbSetValueByHandle(varNum, dbTextChecksum(t, length), errCode);
   return 1000 + length;
 }
 

@@ -1,0 +1,163 @@
+#include "server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "requestgate.h"
+
+namespace regserver {
+
+namespace {
+constexpr int kSendTimeoutMs = 100;        // a client that never reads its replies is dropped
+constexpr int kAcceptPauseMs = 100;        // breathing time when descriptors ran out
+
+const char* dotted(uint32_t address) {
+  in_addr in{};
+  in.s_addr = address;
+  return inet_ntoa(in);
+}
+}  // namespace
+
+Server::Server(modbus_t* ctx, RegisterImage& image, Synchroniser& synchroniser, int listeningSocket, int maxClients)
+    : ctx_(ctx),
+      image_(image),
+      synchroniser_(synchroniser),
+      listeningSocket_(listeningSocket),
+      maxClients_(std::min(maxClients, FD_SETSIZE - 16)),
+      highestFd_(listeningSocket) {
+  FD_ZERO(&watched_);
+  FD_SET(listeningSocket_, &watched_);
+}
+
+bool Server::serveOnce(int waitMs) {
+  synchroniser_.update();
+  fd_set ready = watched_;
+  if (acceptPausedUntilMs_ != 0) {
+    if (orvix::platform::monotonicMs() < acceptPausedUntilMs_) {
+      FD_CLR(listeningSocket_, &ready);
+    } else {
+      acceptPausedUntilMs_ = 0;
+    }
+  }
+  timeval wait{waitMs / 1000, (waitMs % 1000) * 1000};
+  const int count = select(highestFd_ + 1, &ready, nullptr, nullptr, &wait);
+  if (count < 0) {
+    if (errno == EINTR) return true;  // a signal, such as a configuration reload
+    perror("Server select() failure.");
+    return false;
+  }
+  for (int fd = 0; fd <= highestFd_; ++fd) {
+    if (!FD_ISSET(fd, &ready)) continue;
+    if (fd == listeningSocket_) {
+      acceptClient();
+    } else {
+      serveClient(fd);
+    }
+  }
+  return true;
+}
+
+void Server::acceptClient() {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  const int fd = accept(listeningSocket_, reinterpret_cast<sockaddr*>(&address), &length);
+  if (fd < 0) {
+    perror("Server accept() error");
+    if (errno == EMFILE || errno == ENFILE) acceptPausedUntilMs_ = orvix::platform::monotonicMs() + kAcceptPauseMs;
+    return;
+  }
+  // select cannot watch descriptors at or above FD_SETSIZE: such a client, or one over
+  // the limit, is turned away at once instead of corrupting the descriptor set.
+  if (fd >= FD_SETSIZE || noOfClients_ >= maxClients_) {
+    std::fprintf(stderr, "Connection from %s refused: %d clients connected, limit %d\n",
+                 dotted(address.sin_addr.s_addr), noOfClients_, maxClients_);
+    close(fd);
+    return;
+  }
+  addClient(fd, address.sin_addr.s_addr);
+}
+
+void Server::addClient(int fd, uint32_t address) {
+  const timeval sendTimeout{0, kSendTimeoutMs * 1000};
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
+  FD_SET(fd, &watched_);
+  highestFd_ = std::max(highestFd_, fd);
+  clientAddress_[static_cast<size_t>(fd)] = address;
+  ++noOfClients_;
+}
+
+void Server::dropClient(int fd) {
+  close(fd);
+  FD_CLR(fd, &watched_);
+  --noOfClients_;
+  while (highestFd_ > listeningSocket_ && !FD_ISSET(highestFd_, &watched_)) --highestFd_;
+}
+
+void Server::serveClient(int fd) {
+  uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH] = {};
+  modbus_set_socket(ctx_, fd);
+  const int length = modbus_receive(ctx_, query);
+  if (length == -1) {
+    dropClient(fd);
+  } else if (length > 0) {
+    handleRequest(fd, query, length);
+  }
+}
+
+void Server::handleRequest(int fd, const uint8_t* query, int length) {
+  const int h = modbus_get_header_length(ctx_);
+  const int unit = query[h - 1];
+  const int function = query[h];
+  const int address = (query[h + 1] << 8) | query[h + 2];
+  std::fprintf(stderr, "DEBUG: %s:%d:%s(): Read registe:r Offset %d, Slave %d, function %d, address %d\n",
+               __FILE_NAME__, __LINE__, "main", h, unit, function, address);
+  switch (function) {
+    case MODBUS_FC_READ_INPUT_REGISTERS:
+      std::fprintf(stderr, "DEBUG: %s:%d:%s(): Read inp reg: Offset %d, Slave %d, function %d, address %d\n",
+                   __FILE_NAME__, __LINE__, "main", h, unit, function, address);
+      break;
+    case MODBUS_FC_WRITE_SINGLE_COIL:
+      std::fprintf(stderr, "DEBUG: %s:%d:%s(): Write bit: Offset %d, Slave %d, function %d, address %d\n",
+                   __FILE_NAME__, __LINE__, "main", h, unit, function, address);
+      break;
+    case MODBUS_FC_WRITE_SINGLE_REGISTER:
+      std::fprintf(stderr, "DEBUG: %s:%d:%s(): Write register: Offset %d, Slave %d, function %d, address %d\n",
+                   __FILE_NAME__, __LINE__, "main", h, unit, function, address);
+      break;
+    case MODBUS_FC_WRITE_MULTIPLE_COILS:
+      std::fprintf(stderr, "DEBUG: %s:%d:%s(): Write mult bit: Offset %d, Slave %d, function %d, address %d\n",
+                   __FILE_NAME__, __LINE__, "main", h, unit, function, address);
+      break;
+    case MODBUS_FC_WRITE_MULTIPLE_REGISTERS:
+      std::fprintf(stderr, "DEBUG: %s:%d:%s(): Write mult reg: Rc: %d Offset %d, Slave %d, function %d, address %d\n",
+                   __FILE_NAME__, __LINE__, "main", length, h, unit, function, address);
+      break;
+    default:
+      std::fprintf(stderr, "DEBUG: %s:%d:%s(): Default: Offset %d, Slave %d, function %d, address %d\n",
+                   __FILE_NAME__, __LINE__, "main", h, unit, function, address);
+      break;
+  }
+
+  int replied = 0;
+  const RequestKind kind = classifyFunction(function);
+  if (kind == RequestKind::kUnsupported) {
+    replied = modbus_reply_exception(ctx_, query, MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
+  } else if (kind == RequestKind::kWrite && !passesLockGate(function, address, clientAddress_[static_cast<size_t>(fd)])) {
+    replied = modbus_reply_exception(ctx_, query, MODBUS_EXCEPTION_SLAVE_OR_SERVER_BUSY);
+    std::fprintf(stderr, "DEBUG: %s:%d:%s(): Blocked modbus requ from %s\n", __FILE_NAME__, __LINE__, "main",
+                 dotted(clientAddress_[static_cast<size_t>(fd)]));
+  } else {
+    replied = modbus_reply(ctx_, query, length, image_.mapping());
+  }
+  if (replied == -1) dropClient(fd);  // the reply could not be sent
+}
+
+}  // namespace regserver

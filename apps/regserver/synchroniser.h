@@ -1,0 +1,65 @@
+// The synchronisation pass between the tag store and the register image: values the
+// database changed are published, values clients wrote are checked against the lock
+// and the protection and written to the store, or written back.
+#pragma once
+
+#include "registerimage.h"
+
+namespace regserver {
+
+// Tags the pass works with, by handle.
+namespace handles {
+constexpr int kTron = 94;                // vxo_tron: may be switched off while locked
+constexpr int kTroffCommand = 100;       // vxo_troffcommand: may be set while locked
+constexpr int kScopeGrabTrigger = 165;   // vxo_scopegrabtrigger
+constexpr int kLock = 182;               // vxo_lock: 1 = Modbus-protected tags are read-only
+constexpr int kReadOnlyCoilWords = 196;  // vxi_ro_coil_00_0f .. _f0_ff, one bit per discrete input
+constexpr int kReadWriteCoilWords = 543; // vxo_rw_coil_00_0f .. _f0_ff, one bit per coil
+constexpr int kScopeView2Type = 592;     // vxo_scopeview2type
+constexpr int kDate = 619;               // vxo_date: packed date with its own register layout
+constexpr int kLockedByIp = 921;         // vxo_lockebyip: client address holding the lock
+constexpr int kLockedMode = 922;         // vxo_lockedmode: non-zero = locked to one client
+constexpr int kActivityFlags = 1116;     // bit 2: a Modbus client changed the store
+constexpr int kDateWord = 1129;          // current date word
+constexpr int kTimeWord = 1130;          // current time word
+constexpr int kRefreshCounter = 1378;    // advanced by the database when a pass is due
+}  // namespace handles
+
+constexpr unsigned char kModbusActivityBit = 2;
+
+class Synchroniser {
+ public:
+  explicit Synchroniser(RegisterImage& image) : image_(image) {}
+
+  // One pass; does nothing unless the refresh counter moved since the last pass.
+  void update();
+  // One pass whatever the counter says (the first pass of a fresh image).
+  void updateAll();
+
+ private:
+  struct Mapping {
+    int index;
+    int address;
+    int format;
+    int handle;
+    int value;  // the tag's current value
+    int last;   // the value last published or accepted
+  };
+
+  void syncDiscreteInput(const Mapping& m);
+  void syncCoil(const Mapping& m);
+  void acceptCoilWrite(const Mapping& m, int coil);
+  void syncInputRegister(const Mapping& m);
+  void syncHoldingText(const Mapping& m);
+  void syncHoldingNumber(const Mapping& m);
+
+  void publishText(int address, int width, int textIndex);
+  void writeNumber(const Mapping& m, int value);
+  int readNumber(const Mapping& m) const;
+  int publishedValue(const Mapping& m, int value) const;
+
+  RegisterImage& image_;
+  int rememberedCounter_ = 0;
+};
+
+}  // namespace regserver
