@@ -651,7 +651,7 @@ constexpr TagDefinition kGeneratedTags[] = {
     {   606,   0,    0,   999,     150, "vxo_highvolttriplim",           "kV",           1092, kWord,   153, 0,      0,    kToDsp},
     {   607,   0,    1, 10000,     500, "vxo_ratiolinevolt",             "V->5V",        1093, kWord,   154, 0,      0,    kToDsp},
     {   608,   0,    1, 10000,     100, "vxo_ratioprimcurr",             "A->1A",        1094, kWord,   155, 0,      0,    kToDsp},
-    {   609,   0,    1,   999,     100, "vxo_ratiosecvolt",              "kV->400myA",   1095, kWord,   156, 0,      0,    kToDsp},
+    {   609,   0,    1,   999,     100, "vxo_ratiosecvolt",              "kV->400myA",   1095, kWord,   156, 0,      0,    kToDsp},     // kV per 400 uA of the divider; the store keeps 9 characters of the unit
     {   610,   0,    1, 20000,   10000, "vxo_ratioseccurr",              "mA->1V",       1096, kWord,   157, 0,      0,    kToDsp},     // the current ranges follow it at run time
     {   611,  -1,  500,  1500,    1000, "vxo_pricurradjust",             "%",            1097, kWord,   158, 0,      0,    kToDsp},
     {   612,  -2,    0,  1000,       0, "vxo_an1adjoffset",              "mA",           1098, kWord,   159, 0,      0,    kToDsp},
@@ -835,7 +835,7 @@ constexpr TagDefinition kGeneratedTags[] = {
     {   790,   0,    2,    26,      25, "vxo_custommaxstep",             "",             1401, kWord,    -1, 0,      0,    kNoCan},     // limits rescaled at run time
     {   791,   0,    1,    26,       1, "vxo_customtypstep",             "",             1402, kWord,    -1, 0,      0,    kNoCan},
     {   792,   0,    1,    25,       1, "vxo_customminstep",             "",             1403, kWord,    -1, 0,      0,    kNoCan},
-    {   793,   0,    0,     0,       0, "vxo_rappingruntime",            "s",            1404, kLong,    -1, 0,      0,    kNoCan},     // packed time, high word first
+    {   793,   0,    0,     0,       0, "vxo_rappingruntime",            "",             1404, kLong,    -1, 0,      0,    kNoCan},     // packed time, high word first
     {   794,   0,    0,     0,       0, "vxo_rappingsched1ip",           "",             1406, kLong,    -1, 0,      0,    kNoCan},
     {   795,   0,    0,     0,       0, "vxo_rappingsched2ip",           "",             1408, kLong,    -1, 0,      0,    kNoCan},
     {   796,   0,    0,     0,       0, "vxo_rappreptime",               "",             1410, kLong,    -1, 0,      0,    kNoCan},
