@@ -51,6 +51,8 @@ void logDerivedSize(const char* key, int value) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Console lines reach a log file as they happen, not when a buffer fills.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const std::string appName = argv[0];
   const regserver::Options options = regserver::parseOptions(argc, argv);
   if (options.daemon) regserver::daemonize(options.pidFile);

@@ -34,7 +34,7 @@ Server::Server(modbus_t* ctx, RegisterImage& image, Synchroniser& synchroniser, 
       maxClients_(std::min(maxClients, FD_SETSIZE - 16)),
       highestFd_(listeningSocket) {
   FD_ZERO(&watched_);
-  FD_SET(listeningSocket_, &watched_);
+  if (listeningSocket_ >= 0) FD_SET(listeningSocket_, &watched_);
 }
 
 bool Server::serveOnce(int waitMs) {
@@ -120,6 +120,10 @@ void Server::handleRequest(int fd, const uint8_t* query, int length) {
   std::fprintf(stderr, "DEBUG: %s:%d:%s(): Read registe:r Offset %d, Slave %d, function %d, address %d\n",
                __FILE_NAME__, __LINE__, "main", h, unit, function, address);
   switch (function) {
+    case MODBUS_FC_READ_COILS:
+    case MODBUS_FC_READ_DISCRETE_INPUTS:
+    case MODBUS_FC_READ_HOLDING_REGISTERS:
+      break;
     case MODBUS_FC_READ_INPUT_REGISTERS:
       std::fprintf(stderr, "DEBUG: %s:%d:%s(): Read inp reg: Offset %d, Slave %d, function %d, address %d\n",
                    __FILE_NAME__, __LINE__, "main", h, unit, function, address);

@@ -1,0 +1,75 @@
+"""Starting programs of a unit in a temporary image with their own store key and ports."""
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import time
+
+import orvixstore
+
+BIN = os.environ.get("ORVIX_BUILD_BIN", os.path.join(os.path.dirname(__file__), "../../build/bin"))
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def wait_for_port(port, process, seconds=10.0):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if process.poll() is not None:
+            raise RuntimeError(f"program ended with status {process.returncode} before listening")
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=0.2):
+                return
+        except OSError:
+            time.sleep(0.05)
+    raise TimeoutError(f"nothing listens on port {port}")
+
+
+class Image:
+    """A temporary unit image (ORVIX_ROOT) with its own store key."""
+
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix="orvix-image-")
+        self.key = orvixstore.free_key()
+        self.env = dict(os.environ, ORVIX_ROOT=self.root, ORVIX_SHM_KEY=str(self.key))
+        self.processes = []
+
+    def path(self, unit_path):
+        full = os.path.join(self.root, unit_path.lstrip("/"))
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        return full
+
+    def write(self, unit_path, text):
+        with open(self.path(unit_path), "w") as file:
+            file.write(text)
+
+    def read(self, unit_path):
+        with open(self.path(unit_path)) as file:
+            return file.read()
+
+    def build_store(self):
+        subprocess.run([os.path.join(BIN, "orvix-store-fixture")], env=self.env, check=True,
+                       stdout=subprocess.DEVNULL)
+        return orvixstore.Store(self.key)
+
+    def start(self, name, args, log_name=None):
+        """Starts a program of build/bin with stdout and stderr in var/log/<name>.log."""
+        log = open(self.path(f"/var/log/{log_name or name}.log"), "wb")
+        process = subprocess.Popen([os.path.join(BIN, name)] + args, env=self.env, stdout=log,
+                                   stderr=subprocess.STDOUT)
+        self.processes.append(process)
+        return process
+
+    def close(self):
+        for process in self.processes:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+        orvixstore.remove_segment(self.key)
+        shutil.rmtree(self.root, ignore_errors=True)
