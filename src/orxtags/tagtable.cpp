@@ -218,12 +218,12 @@ constexpr TagDefinition kGeneratedTags[] = {
     {   183,   0,    0,     1,       1, "vxo_alwaystriponsoftupdt",      "",            16477, kBit,     -1, 0,      0,    kNoCan},     // trip rather than warn after a software update
     {   184,   0,    0,     1,       0, "vxo_floatingkorafr",            "",            16478, kBit,     -1, 0,      0,    kNoCan},
     {   185,   0,    0,     1,       0, "vxo_korarefoption",             "",            16479, kBit,     -1, 0,      0,    kNoCan},
-    {   186,   0,    0,     1,       0, "vxo_developertag01",            "",               -1, kBit,     -1, 0,      0,    kNoCan},
+    {   186,   0,    0,     1,       0, "vxo_developertag01",            "",               -1, kBit,     -1, 0,      0,    kNoCan},     // developer flags, not on Modbus
     {   187,   0,    0,     1,       0, "vxo_developertag02",            "",               -1, kBit,     -1, 0,      0,    kNoCan},
     {   188,   0,    0,     1,       0, "vxo_developertag03",            "",               -1, kBit,     -1, 0,      0,    kNoCan},
     {   189,   0,    0,     1,       0, "vxo_developertag04",            "",               -1, kBit,     -1, 0,      0,    kNoCan},
     {   190,   0,    0,     1,       0, "vxo_developertag05",            "",               -1, kBit,     -1, 0,      0,    kNoCan},
-    {   191,   0,    0,     1,       0, "vxo_ipdhcp",                    "",               -1, kBit,     -1, 0,      0,    kNoCan},
+    {   191,   0,    0,     1,       0, "vxo_ipdhcp",                    "",               -1, kBit,     -1, 0,      0,    kNoCan},     // network and update commands are given from the web pages, not over Modbus
     {   192,   0,    0,     1,       0, "vxo_ipapply",                   "",               -1, kBit,     -1, 0,      0,    kNoCan},
     {   193,   0,    0,     1,       0, "vxo_updateexecute",             "",               -1, kBit,     -1, 0,      0,    kNoCan},
     {   194,   0,    0,     1,       0, "vxo_updateremove",              "",               -1, kBit,     -1, 0,      0,    kNoCan},
@@ -271,7 +271,7 @@ constexpr TagDefinition kGeneratedTags[] = {
     {   235,   0,    0,     0,       0, "vxi_schedulerrequeststatus",    "",               39, kWord,    -1, 0,      0,    kNoCan},
     {   236,  -1,    0,     0,       0, "vxi_risepercb",                 "%",              40, kWord,    87, 0,      0,    kToDsp},
     {   237,   0,    0,     0,       0, "vxi_risetimeb",                 "%",              41, kWord,    88, 0,      0,    kToDsp},
-    {   238,   0,    0,     0,       0, "vxi_accspark",                  "",               42, kLong,    89, 0,      0,    kBothWays},
+    {   238,   0,    0,     0,       0, "vxi_accspark",                  "",               42, kLong,    89, 0,      0,    kBothWays},  // accumulated counts of the signal processor, 32 bits
     {   239,   0,    0,     0,       0, "vxi_accarc",                    "",               44, kLong,    90, 0,      0,    kBothWays},
     {   240,   0,    0,     0,       0, "vxi_accdoublespark",            "",               46, kLong,    91, 0,      0,    kBothWays},
     {   241,  -1,    0,     0,       0, "vxi_koracoronakv",              "kV",             48, kWord,    -1, 0,      0,    kNoCan},
@@ -380,7 +380,7 @@ constexpr TagDefinition kGeneratedTags[] = {
     {   344,  -1,    0,     0,       0, "vxi_vivoltva5",                 "kV",            185, kWord,    -1, 0,      0,    kNoCan},
     {   345,  -1,    0,     0,       0, "vxi_vivoltva6",                 "kV",            186, kWord,    -1, 0,      0,    kNoCan},
     {   346,  -1,    0,     0,       0, "vxi_vivoltva7",                 "kV",            187, kWord,    -1, 0,      0,    kNoCan},
-    {   347,  -2,    0,     0,       0, "vxi_vicurrden1",                "mA/m^2",        188, kWord,    -1, 0,      0,    kNoCan},
+    {   347,  -2,    0,     0,       0, "vxi_vicurrden1",                "mA/m^2",        188, kWord,    -1, 0,      0,    kNoCan},     // V-I curve points 1..7 (group vxg_groupvi)
     {   348,  -2,    0,     0,       0, "vxi_vicurrden2",                "mA/m^2",        189, kWord,    -1, 0,      0,    kNoCan},
     {   349,  -2,    0,     0,       0, "vxi_vicurrden3",                "mA/m^2",        190, kWord,    -1, 0,      0,    kNoCan},
     {   350,  -2,    0,     0,       0, "vxi_vicurrden4",                "mA/m^2",        191, kWord,    -1, 0,      0,    kNoCan},
@@ -394,7 +394,7 @@ constexpr TagDefinition kGeneratedTags[] = {
     {   358,   0,    0,     0,       0, "vxi_somhardware",               "",              199, kWord,    -1, 0,      0,    kNoCan},
     {   359,   0,    0,     0,       0, "vxi_somfpga",                   "",              200, kWord,    -1, 0,      0,    kNoCan},
     {   360,   0,    0,     0,       0, "vxi_systemversion",             "",              201, kLong,    -1, 0,      0,    kNoCan},     // version * 2^24 + 0x220100
-    {   361,   0,    0,     0,       0, "vxi_dspcommandreply",           "",              203, kWord,   106, 0,      0,    kBothWays},
+    {   361,   0,    0,     0,       0, "vxi_dspcommandreply",           "",              203, kWord,   106, 0,      0,    kBothWays},  // reply to vxo_dspcommand
     {   362,   0,    0,     0,       0, "vxi_sparkdetectiontype",        "",              204, kWord,   107, 0,      0,    kFromDsp},
     {   363,   0,    0,     0,       0, "vxi_sparkdetectioncode",        "",              205, kWord,   108, 0,      0,    kFromDsp},
     {   364,   0,    0,     0,       0, "vxi_secdvdt",                   "kV/ms",         206, kWord,   109, 0,      0,    kFromDsp},
@@ -438,7 +438,7 @@ constexpr TagDefinition kGeneratedTags[] = {
     {   402,   0,    0,     0,       0, "vxi_acciogr3",                  "min",           254, kLong,    -1, 0,      0,    kNoCan},
     {   403,   0,    0,     0,       0, "vxi_acciogr4",                  "min",           256, kLong,    -1, 0,      0,    kNoCan},
     {   404,   0,    0,     0,       0, "vxi_acciogr5",                  "min",           258, kLong,    -1, 0,      0,    kNoCan},
-    {   405,   0,    0,     0,       0, "vxi_acckwh",                    "kWh",           260, kLong,    -1, 0,      0,    kNoCan},
+    {   405,  -1,    0,     0,       0, "vxi_acckwh",                    "kWh",           260, kLong,    -1, 0,      0,    kNoCan},     // sum of 0.1 kW seconds / 3600
     {   406,   0,    0,     0,       0, "vxi_trondate",                  "",              262, kLong,    -1, 0,      0,    kNoCan},
     {   407,   0,    0,     0,       0, "vxi_trontime",                  "",              264, kLong,    -1, 0,      0,    kNoCan},
     {   408,   0,    0,     1,       0, "vxo_valleyatcoronatime",        "",               -1, kBit,     -1, 0,      0,    kNoCan},     // developer option, not on Modbus
@@ -498,7 +498,7 @@ constexpr TagDefinition kGeneratedTags[] = {
     {   462,   0,    0,     0,       0, "vxi_schedulerqueuepos17",       "",              337, kWord,    -1, 0,      0,    kNoCan},
     {   463,   0,    0,     0,       0, "vxi_schedulerqueuepos18",       "",              338, kWord,    -1, 0,      0,    kNoCan},
     {   464,   0,    0,     0,       0, "vxi_schedulerqueuepos19",       "",              339, kWord,    -1, 0,      0,    kNoCan},
-    {   465,   0,    0,     0,       0, "vxi_esptrstatus01",             "",              340, kWord,    -1, 0,      0,    kNoCan},
+    {   465,   0,    0,     0,       0, "vxi_esptrstatus01",             "",              340, kWord,    -1, 0,      0,    kNoCan},     // TR state of the units of the master range
     {   466,   0,    0,     0,       0, "vxi_esptrstatus02",             "",              341, kWord,    -1, 0,      0,    kNoCan},
     {   467,   0,    0,     0,       0, "vxi_esptrstatus03",             "",              342, kWord,    -1, 0,      0,    kNoCan},
     {   468,   0,    0,     0,       0, "vxi_esptrstatus04",             "",              343, kWord,    -1, 0,      0,    kNoCan},
@@ -511,13 +511,13 @@ constexpr TagDefinition kGeneratedTags[] = {
     {   475,   0,    0,     0,       0, "vxi_usertagr",                  "",              350, kLong,    -1, 0,      0,    kNoCan},     // value of the tag vxo_usertagrhandle names
     {   476,   0,    0,  2500,     500, "vxi_riseslopec",                "",              352, kWord,   122, 0,      0,    kToDsp},     // computed by the functional limiter
     {   477,   0,    0, 65535,      27, "vxi_mastertagversion",          "",               -1, kWord,   123, 0,      0,    kToDsp},     // tag table version told to the signal processor
-    {   478,   0,    0,     0,       0, "vxi_dspexceptioncode",          "",               -1, kLong,   124, 0,      0,    kBothWays},
+    {   478,   0,    0,     0,       0, "vxi_dspexceptioncode",          "",               -1, kLong,   124, 0,      0,    kBothWays},  // signal processor internals travel over CAN only
     {   479,   0,    0,     0,       0, "vxi_cantimeout",                "",               -1, kWord,   125, 0,      0,    kBothWays},
     {   480,   0,    0,     0,       0, "vxi_heartbeat",                 "",               -1, kWord,   126, 0,      0,    kBothWays},  // the link supervision watches for 1
     {   481,   0,    0,     0,       0, "vxi_dspstatus",                 "",               -1, kLong,   127, 0,      0,    kFromDsp},
     {   482,   0,    0,     0,       0, "vxi_ethstatus",                 "",               -1, kWord,   128, 0,      0,    kToDsp},
     {   483,   0,    0,     0,       0, "vxi_progstatus",                "",               -1, kWord,   129, 0,      0,    kBothWays},
-    {   484,  -1,    0,     0,       0, "vxi_accshortlim4",              "%",              -1, kWord,    -1, 0,      0,    kNoCan},
+    {   484,  -1,    0,     0,       0, "vxi_accshortlim4",              "%",              -1, kWord,    -1, 0,      0,    kNoCan},     // share of time in 0.1 %
     {   485,  -1,    0,     0,       0, "vxi_accshortlim1",              "%",              -1, kWord,    -1, 0,      0,    kNoCan},
     {   486,  -1,    0,     0,       0, "vxi_accshortlim3",              "%",              -1, kWord,    -1, 0,      0,    kNoCan},
     {   487,  -1,    0,     0,       0, "vxi_accshortlim2",              "%",              -1, kWord,    -1, 0,      0,    kNoCan},
@@ -538,13 +538,13 @@ constexpr TagDefinition kGeneratedTags[] = {
     {   502,  -1,    0,     0,       0, "vxi_acclonglim8",               "%",              -1, kWord,    -1, 0,      0,    kNoCan},
     {   503,  -1,    0,     0,       0, "vxi_acclonglim5",               "%",              -1, kWord,    -1, 0,      0,    kNoCan},
     {   504,   0,    0,     0,       0, "vxi_commonstatus",              "",              353, kLong,    -1, 0,      0,    kNoCan},     // packed status word
-    {   505,   0,    0,     0,       0, "vxi_koralastrefdate",           "",               -1, kLong,    -1, 0,      0,    kNoCan},
+    {   505,   0,    0,     0,       0, "vxi_koralastrefdate",           "",               -1, kLong,    -1, 0,      0,    kNoCan},     // KORA reference history, not on Modbus
     {   506,   0,    0,     0,       0, "vxi_koralastreftime",           "",               -1, kLong,    -1, 0,      0,    kNoCan},
     {   507,   0,    0,     0,       0, "vxi_korarefstatus",             "",               -1, kWord,    -1, 0,      0,    kNoCan},
     {   508,   0,    0,     0,       0, "vxi_limiterstatresettime",      "",               -1, kLong,    -1, 0,      0,    kNoCan},
     {   509,   0,    0,     0,       0, "vxi_limiterresetdate",          "",               -1, kLong,    -1, 0,      0,    kNoCan},
     {   510,   0,    0,     0,       0, "vxi_limiterstatresetdate",      "",               -1, kLong,    -1, 0,      0,    kNoCan},
-    {   511,   0,    0,     0,       0, "vxi_acctemplim0",               "",               -1, kWord,    -1, 0,      0,    kNoCan},
+    {   511,   0,    0,     0,       0, "vxi_acctemplim0",               "",               -1, kWord,    -1, 0,      0,    kNoCan},     // samples per 10 s, collected by the limiters daemon
     {   512,   0,    0,     0,       0, "vxi_acctemplim1",               "",               -1, kWord,    -1, 0,      0,    kNoCan},
     {   513,   0,    0,     0,       0, "vxi_acctemplim2",               "",               -1, kWord,    -1, 0,      0,    kNoCan},
     {   514,   0,    0,     0,       0, "vxi_acctemplim3",               "",               -1, kWord,    -1, 0,      0,    kNoCan},
@@ -605,7 +605,7 @@ constexpr TagDefinition kGeneratedTags[] = {
     {   560,   0,    0,     5,       0, "vxo_mode",                      "",             1041, kWord,    -1, 0,      0,    kNoCan},     // operating mode index 0..5
     {   561,   0,    0,   999,      15, "vxo_actmodevoltpeaklim",        "kV",           1042, kWord,   130, 0,      0,    kToDsp},     // same range as the mode tags
     {   562,   0,    0,  2000,     500, "vxo_actmodecurrlim",            "mA",           1043, kWord,    -1, 0,      0,    kNoCan},     // range rescaled at run time from vxo_ratioseccurr
-    {   563,   0,    1,   255,       1, "vxo_actmodecr",                 "",             1044, kWord,    -1, 0,      0,    kNoCan},
+    {   563,   0,    1,   255,       1, "vxo_actmodecr",                 "",             1044, kWord,    -1, 0,      0,    kNoCan},     // charge ratio (odd number of half-periods)
     {   564,   0,    1,    10,       5, "vxo_actmoderappintens",         "",             1045, kWord,    -1, 0,      0,    kNoCan},
     {   565,  -1,    0, 60000,    6000, "vxo_actmodesparkrecoverytime",  "ms",           1046, kWord,   131, 0,      0,    kToDsp},     // 0.1 ms; 1..244 is read as a spark rate
     {   566,  -1,    0,   250,       0, "vxo_actmodeidlecurrent",        "%",            1047, kWord,    -1, 0,      0,    kNoCan},     // per mille of the current limit
@@ -653,8 +653,8 @@ constexpr TagDefinition kGeneratedTags[] = {
     {   608,   0,    1, 10000,     100, "vxo_ratioprimcurr",             "A->1A",        1094, kWord,   155, 0,      0,    kToDsp},
     {   609,   0,    1,   999,     100, "vxo_ratiosecvolt",              "kV->400myA",   1095, kWord,   156, 0,      0,    kToDsp},     // kV per 400 uA of the divider; the store keeps 9 characters of the unit
     {   610,   0,    1, 20000,   10000, "vxo_ratioseccurr",              "mA->1V",       1096, kWord,   157, 0,      0,    kToDsp},     // the current ranges follow it at run time
-    {   611,  -1,  500,  1500,    1000, "vxo_pricurradjust",             "%",            1097, kWord,   158, 0,      0,    kToDsp},
-    {   612,  -2,    0,  1000,       0, "vxo_an1adjoffset",              "mA",           1098, kWord,   159, 0,      0,    kToDsp},
+    {   611,  -1,  500,  1500,    1000, "vxo_pricurradjust",             "%",            1097, kWord,   158, 0,      0,    kToDsp},     // per mille correction of the primary current
+    {   612,  -2,    0,  1000,       0, "vxo_an1adjoffset",              "mA",           1098, kWord,   159, 0,      0,    kToDsp},     // analogue input calibration
     {   613,  -1,  500,  1500,    1000, "vxo_an1adjlinear",              "%",            1099, kWord,   160, 0,      0,    kToDsp},
     {   614,  -2,    0,  1000,       0, "vxo_an2adjoffset",              "mA",           1100, kWord,   161, 0,      0,    kToDsp},
     {   615,  -1,  500,  1500,    1000, "vxo_an2adjlinear",              "%",            1101, kWord,   162, 0,      0,    kToDsp},
@@ -790,7 +790,7 @@ constexpr TagDefinition kGeneratedTags[] = {
     {   745,   0,    1,     9,       1, "vxo_espcodecasings",            "",             1256, kWord,    -1, 0,      0,    kNoCan},
     {   746,   0,    1,     9,       1, "vxo_espcodechambers",           "",             1257, kWord,    -1, 0,      0,    kNoCan},
     {   747,   0,    0,     9,       0, "vxo_espcodetype",               "",             1258, kWord,    -1, 0,      0,    kNoCan},
-    {   748,   0,    1,    12,       3, "vxo_espcodefields",             "",             1259, kWord,    -1, 0,      0,    kNoCan},
+    {   748,   0,    1,    12,       3, "vxo_espcodefields",             "",             1259, kWord,    -1, 0,      0,    kNoCan},     // number of fields in series
     {   749,   0,    1,   999,      40, "vxo_espcodefieldlength",        "dm",           1260, kWord,    -1, 0,      0,    kNoCan},
     {   750,   0,    0,     9,       2, "vxo_espcodespacing",            "",             1261, kWord,    -1, 0,      0,    kNoCan},
     {   751,   0,    1,    10,       1, "vxo_espcodecells",              "",             1262, kWord,    -1, 0,      0,    kNoCan},
@@ -808,7 +808,7 @@ constexpr TagDefinition kGeneratedTags[] = {
     {   763,   0,    0,     4,       0, "vxo_scopegrabstatus",           "",             1274, kWord,   167, 0,      0,    kBothWays},
     {   764,   0,    0,     3,       0, "vxo_scopegrabcondition",        "",             1275, kWord,    -1, 0,      0,    kNoCan},
     {   765,   0,    0,     3,       0, "vxo_scopegrabmethod",           "",             1276, kWord,   168, 0,      0,    kToDsp},
-    {   766,   0,    0,     0,       0, "vxo_dspcommand",                "",             1277, kWord,   169, 0,      0,    kToDsp},
+    {   766,   0,    0,     0,       0, "vxo_dspcommand",                "",             1277, kWord,   169, 0,      0,    kToDsp},     // command word to the signal processor
     {   767,   0,    0,     0,       0, "vxo_unit_name",                 "",             1280, kText12,  -1, 0,      0,    kNoCan},     // text, 12 registers
     {   768,   0,    0,     0,       0, "vxo_iogr1name",                 "",             1293, kText7,   -1, 0,      0,    kNoCan},     // texts of 7 registers, every 8 from 1293
     {   769,   0,    0,     0,       0, "vxo_iogr2name",                 "",             1301, kText7,   -1, 0,      0,    kNoCan},
@@ -831,7 +831,7 @@ constexpr TagDefinition kGeneratedTags[] = {
     {   786,   0,    0,     5,       1, "vxo_rappingdesign",             "",             1395, kWord,    -1, 0,      0,    kNoCan},
     {   787,   0, 1001,  1100,    1025, "vxo_koracoronaratio",           "",             1396, kWord,    -1, 0,      0,    kNoCan},     // thousandths
     {   788,  -1,   30,  1000,     200, "vxo_korausedvref",              "kV",           1399, kWord,    -1, 0,      0,    kNoCan},     // 0.1 kV
-    {   789,  -1,    0,  2000,     100, "vxo_korausedcoronatime",        "ms",           1400, kWord,    -1, 0,      0,    kNoCan},     // 0.1 ms
+    {   789,   0,    0,   100,       5, "vxo_korausedcoronatime",        "ms",           1400, kWord,    -1, 0,      0,    kNoCan},     // rounded to 5 ms from the measured corona time
     {   790,   0,    2,    26,      25, "vxo_custommaxstep",             "",             1401, kWord,    -1, 0,      0,    kNoCan},     // limits rescaled at run time
     {   791,   0,    1,    26,       1, "vxo_customtypstep",             "",             1402, kWord,    -1, 0,      0,    kNoCan},
     {   792,   0,    1,    25,       1, "vxo_customminstep",             "",             1403, kWord,    -1, 0,      0,    kNoCan},
@@ -923,7 +923,7 @@ constexpr TagDefinition kGeneratedTags[] = {
     {   878,  -1,    0, 10000,       0, "vxo_gastemperature",            "C",            1528, kWord,    -1, 0,      0,    kNoCan},
     {   879,   0,    0,     1,       0, "vxo_sootblow",                  "",            16473, kBit,     -1, 0,      0,    kNoCan},     // fills the free coil 16473
     {   880,   0,    0,   255,       0, "vxo_factorytest",               "",             1529, kWord,   170, 0,      0,    kToDsp},
-    {   881,   0,    0, 65535,       0, "vxo_datatag01",                 "",             1530, kWord,    -1, 0,      0,    kNoCan},
+    {   881,   0,    0, 65535,       0, "vxo_datatag01",                 "",             1530, kWord,    -1, 0,      0,    kNoCan},     // free registers for the plant control system
     {   882,   0,    0, 65535,       0, "vxo_datatag02",                 "",             1531, kWord,    -1, 0,      0,    kNoCan},
     {   883,   0,    0, 65535,       0, "vxo_datatag03",                 "",             1532, kWord,    -1, 0,      0,    kNoCan},
     {   884,   0,    0, 65535,       0, "vxo_datatag04",                 "",             1533, kWord,    -1, 0,      0,    kNoCan},

@@ -434,6 +434,9 @@ const StatedValue kStatedValues[] = {
     {"vxi_miramylimit",              Field::Exponent,      -1, "MIRA limit in 0.1 %"},
     {"vxi_opacmomentary",            Field::Exponent,      -2, "opacity in 0.01 %"},
     {"vxi_mastertagversion",         Field::Default,       27, "version tags derive from it"},
+    {"vxo_korausedcoronatime",       Field::Exponent,       0, "corona time in whole ms"},
+    {"vxo_korausedvref",             Field::Exponent,      -1, "reference voltage / 10 = kV"},
+    {"vxi_acckwh",                   Field::Exponent,      -1, "energy sums 0.1 kW seconds / 3600"},
     {"vxo_lock",                     Field::Modbus,     16476, "Modbus lock coil"},
     {"vxo_tron",                     Field::Modbus,     16384, "run command coil"},
     {"vxo_troffcommand",             Field::Modbus,     16390, "stop command coil"},
@@ -451,6 +454,28 @@ const StatedValue kStatedValues[] = {
     {"vxi_ipsetchange",              Field::Modbus,        92, "discrete input 92"},
     {"vxi_timesyncsetchange",        Field::Modbus,        92, "discrete input 92"},
     {"vxo_lockedmode",               Field::Modbus,        -1, "the lock is not set over Modbus"},
+};
+
+struct StatedUnit {
+  const char* tag;
+  const char* unit;
+};
+const StatedUnit kStatedUnits[] = {
+    // tag                           unit
+    {"vxo_actmodesparkrecoverytime", "ms"},
+    {"vxo_korausedcoronatime",       "ms"},
+    {"vxo_trondelay",                "ms"},
+    {"vxi_vilastduration",           "s"},
+    {"vxi_acctrontime",              "min"},
+    {"vxi_uptime",                   "min"},
+    {"vxo_mirasampinterv",           "min"},
+    {"vxi_acckwh",                   "kWh"},
+    {"vxi_linefrequency",            "Hz"},
+    {"vxi_spm",                      "spm"},
+    {"vxo_mirasetval",               "%"},
+    {"vxo_mirahighlim",              "%"},
+    {"vxo_miracurrlimmin",           "%"},
+    {"vxi_sparkslopedistributiona",  "%"},
 };
 
 // Settings of the six operating modes share the ranges of their actual-mode copies.
@@ -483,6 +508,10 @@ int fieldOf(const TagDefinition& d, Field field) {
 TEST(TagTable, ValuesTheSystemReliesOnForNamedTags) {
   for (const StatedValue& v : kStatedValues)
     EXPECT_EQ(fieldOf(row(v.tag), v.field), v.expected) << v.tag << ": " << v.why;
+}
+
+TEST(TagTable, UnitsTheSystemStatesForNamedTags) {
+  for (const StatedUnit& u : kStatedUnits) EXPECT_STREQ(row(u.tag).unit, u.unit) << u.tag;
 }
 
 TEST(TagTable, ModeSettingsShareTheirRanges) {
