@@ -1,0 +1,219 @@
+#include "settingsfile.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "atomicfile/atomicfile.h"
+#include "sharedmem/modesettings.h"
+#include "sharedmem/shmem.h"
+#include "sharedmem/tagaccess.h"
+
+namespace settingsfile {
+
+namespace {
+
+constexpr std::string_view kHeader = "# orvix settings: one stored setting per line, name=value; texts in quotes\n";
+
+bool isNameCharacter(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_'; }
+// The characters the text store accepts.
+bool isTextCharacter(char c) { return c >= '0' && c <= 'z'; }
+
+bool validName(std::string_view name) {
+  if (name.empty() || name.size() > static_cast<size_t>(kTagNameSize - 1)) return false;
+  for (const char c : name) {
+    if (!isNameCharacter(c)) return false;
+  }
+  return true;
+}
+
+bool validText(std::string_view text) {
+  if (text.size() > static_cast<size_t>(kTextSize - 1)) return false;
+  for (const char c : text) {
+    if (!isTextCharacter(c)) return false;
+  }
+  return true;
+}
+
+bool parseInt32(std::string_view digits, int* value) {
+  if (digits.empty() || digits.size() > 11) return false;
+  const std::string copy(digits);
+  char* end = nullptr;
+  errno = 0;
+  const long long parsed = std::strtoll(copy.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || parsed < INT32_MIN || parsed > INT32_MAX) return false;
+  *value = static_cast<int>(parsed);
+  return true;
+}
+
+// handle -> name slot, built once instead of a scan of every slot per handle.
+std::array<int, kNoOfHandles> nameSlotsByHandle() {
+  std::array<int, kNoOfHandles> slots;
+  slots.fill(-1);
+  for (int slot = 0; slot < kNoOfNameSlots; ++slot) {
+    const int handle = shared_mem->tag.iRef[slot];
+    if (handle >= 0 && handle < kNoOfHandles && shared_mem->tag.name[slot][0] != '\0') slots[handle] = slot;
+  }
+  return slots;
+}
+
+std::string nameOfSlot(int slot) {
+  const volatile char* name = shared_mem->tag.name[slot];
+  std::string copy;
+  for (int i = 0; i < kTagNameSize - 1 && name[i] != '\0'; ++i) copy += name[i];
+  return copy;
+}
+
+bool isStoredSetting(int handle) {
+  const Bit32tag config{.all = shared_mem->parameter.config[handle].all};
+  return config.bits.initialized && config.bits.store;
+}
+
+// The text of a text tag, or nothing when the handle has no text entry.
+std::optional<std::string> textOf(int handle) {
+  int entry = 0;
+  if (!dbGetTextIndexByHandle(handle, &entry, nullptr)) return std::nullopt;
+  const volatile char* stored = shared_mem->text.txt[entry];
+  std::string text;
+  for (int i = 0; i < kTextSize - 1 && stored[i] != '\0'; ++i) text += stored[i];
+  return text;
+}
+
+struct WrittenValue {
+  int handle;
+  int value;
+};
+
+}  // namespace
+
+std::optional<SettingLine> parseLine(std::string_view line, std::string* why) {
+  why->clear();
+  while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
+  if (line.empty() || line.front() == '#') return std::nullopt;
+  const size_t equals = line.find('=');
+  if (equals == std::string_view::npos) {
+    *why = "no '='";
+    return std::nullopt;
+  }
+  SettingLine setting;
+  const std::string_view name = line.substr(0, equals);
+  const std::string_view value = line.substr(equals + 1);
+  if (!validName(name)) {
+    *why = "not a tag name";
+    return std::nullopt;
+  }
+  setting.name = name;
+  if (!value.empty() && value.front() == '"') {
+    if (value.size() < 2 || value.back() != '"' || !validText(value.substr(1, value.size() - 2))) {
+      *why = "not a text of up to 29 characters 0..z in double quotes";
+      return std::nullopt;
+    }
+    setting.isText = true;
+    setting.text = value.substr(1, value.size() - 2);
+    return setting;
+  }
+  if (!parseInt32(value, &setting.value)) {
+    *why = "not a 32-bit decimal number";
+    return std::nullopt;
+  }
+  return setting;
+}
+
+std::string composeSettings() {
+  std::string text(kHeader);
+  const auto slots = nameSlotsByHandle();
+  for (int handle = 0; handle < kNoOfHandles; ++handle) {
+    if (!isStoredSetting(handle) || slots[handle] < 0) continue;
+    text += nameOfSlot(slots[handle]);
+    text += '=';
+    if (const auto settingText = textOf(handle)) {
+      text += '"' + *settingText + '"';
+    } else {
+      text += std::to_string(shared_mem->parameter.iValue[handle]);
+    }
+    text += '\n';
+  }
+  return text;
+}
+
+bool saveSettings(const std::string& realPath, FILE* errors) {
+  // A store without definitions would save no setting at all over the unit's file.
+  if (shared_mem->tag.status == 0) {
+    std::fprintf(errors, "the tag store holds no definitions; %s left as it is\n", realPath.c_str());
+    return false;
+  }
+  // The values are taken before the file is written; only once it is safely on the disk
+  // do they become the save values, so a failed save never reports settings as saved.
+  WrittenValue written[kNoOfHandles];
+  int count = 0;
+  for (int handle = 0; handle < kNoOfHandles; ++handle) {
+    if (isStoredSetting(handle)) written[count++] = {handle, shared_mem->parameter.iValue[handle]};
+  }
+  const std::string text = composeSettings();
+  if (!orvix::writeFileAtomically(realPath, text)) {
+    std::fprintf(errors, "cannot write %s: %s\n", realPath.c_str(), std::strerror(errno));
+    return false;
+  }
+  for (int i = 0; i < count; ++i) {
+    int ignored = 0;
+    dbSetSaveValueByHandle(written[i].handle, written[i].value, &ignored);
+  }
+  return true;
+}
+
+LoadCounts loadSettings(std::string_view fileText, FILE* errors, FILE* listing) {
+  LoadCounts counts;
+  int lineNumber = 0;
+  while (!fileText.empty()) {
+    const size_t end = fileText.find('\n');
+    const std::string_view line = fileText.substr(0, end);
+    fileText.remove_prefix(end == std::string_view::npos ? fileText.size() : end + 1);
+    ++lineNumber;
+    std::string why;
+    const auto setting = parseLine(line, &why);
+    if (!setting) {
+      if (!why.empty()) {
+        std::fprintf(errors, "line %d refused (%s): %.*s\n", lineNumber, why.c_str(), static_cast<int>(line.size()),
+                     line.data());
+        ++counts.refused;
+      }
+      continue;
+    }
+    const char* name = setting->name.c_str();
+    int handle = -1;
+    int code = 0;
+    if (!dbGetHandleByTagname(name, &handle, &code)) {
+      std::fprintf(errors, "line %d refused: unknown tag %s, default kept\n", lineNumber, name);
+      ++counts.refused;
+      continue;
+    }
+    if (!isStoredSetting(handle)) {
+      std::fprintf(errors, "line %d refused: %s is not a stored setting\n", lineNumber, name);
+      ++counts.refused;
+      continue;
+    }
+    const bool textTag = textOf(handle).has_value();
+    if (textTag != setting->isText) {
+      std::fprintf(errors, "line %d refused: %s needs a %s value, default kept\n", lineNumber, name,
+                   textTag ? "text" : "numeric");
+      ++counts.refused;
+      continue;
+    }
+    if (textTag) {
+      dbSetModbusTextByHandle(handle, setting->text.c_str(), &code);
+    } else if (!dbSetValueByHandle(handle, setting->value, &code)) {
+      std::fprintf(errors, "line %d refused: %s=%d (error %d), default kept\n", lineNumber, name, setting->value,
+                   code);
+      ++counts.refused;
+      continue;
+    }
+    dbSetSaveValueByHandle(handle, shared_mem->parameter.iValue[handle], &code);
+    ++counts.loaded;
+    if (listing != nullptr) std::fprintf(listing, "%.*s\n", static_cast<int>(line.size()), line.data());
+  }
+  return counts;
+}
+
+}  // namespace settingsfile
