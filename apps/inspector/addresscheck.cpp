@@ -53,7 +53,7 @@ void markMapping(AddressUse& use, int index) {
     use.coils.set(address);
     return;
   }
-  const int span = modbusFormatLabel(format).checkedSpan;
+  const int span = checkedRegisterSpan(format, address);
   for (int word = 0; word < span && address + word < kModbusAddressSpace; ++word) {
     if (!markRegister(use, address + word, format, handle)) ++use.overlaps;
   }

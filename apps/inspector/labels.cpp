@@ -39,6 +39,20 @@ const ModbusFormatLabel& modbusFormatLabel(int dataFormat) {
   return kModbusFormats[dataFormat];
 }
 
+namespace {
+bool isInputRegisterText(int dataFormat, int address) {
+  return dataFormat >= 3 && address < kReadWriteRegisterBase;
+}
+}  // namespace
+
+int registerSpan(int dataFormat, int address) {
+  return isInputRegisterText(dataFormat, address) ? 1 : modbusFormatLabel(dataFormat).span;
+}
+
+int checkedRegisterSpan(int dataFormat, int address) {
+  return isInputRegisterText(dataFormat, address) ? 1 : modbusFormatLabel(dataFormat).checkedSpan;
+}
+
 const CanSourceLabel& canSourceLabel(int source) {
   if (source < 0 || source >= static_cast<int>(kCanSources.size())) return kCanSources[0];
   return kCanSources[source];

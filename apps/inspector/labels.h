@@ -17,6 +17,12 @@ struct ModbusFormatLabel {
 // The label of a Modbus data format (0..5); an unknown format gets "UNKNOWN".
 const ModbusFormatLabel& modbusFormatLabel(int dataFormat);
 
+// Registers a mapping at this address occupies, as the register server publishes it
+// (a text at an input-register address shows only its checksum, in one register), and
+// as the address-space check reserves them.
+int registerSpan(int dataFormat, int address);
+int checkedRegisterSpan(int dataFormat, int address);
+
 struct CanSourceLabel {
   const char* direction;  // the direction column of the CAN map listing
   const char* source;     // the source in the tag information

@@ -167,8 +167,7 @@ std::optional<std::string> valueFromServer(modbus_t* context, int index, TableCo
   }
   const bool input = address < kReadWriteRegisterBase;
   ++(input ? counts.inputRegisters : counts.holdingRegisters);
-  // An input-register text shows its checksum in one register.
-  const int span = input && format != 2 ? 1 : modbusFormatLabel(format).span;
+  const int span = registerSpan(format, address);
   const auto words = readRegisters(context, address, span, input);
   if (!words) return std::nullopt;
   if (format == 2) {

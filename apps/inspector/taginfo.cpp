@@ -140,7 +140,7 @@ void printModbusMapping(int handle, int modbusAddress) {
   const int address = dbGetModbusAddress(index);
   const int format = dbGetModbusDataFormat(index);
   const ModbusFormatLabel& label = modbusFormatLabel(format);
-  printModbusAddress(address, label.span);
+  printModbusAddress(address, registerSpan(format, address));
   std::printf("  modbus handle %d \n", index);
   std::printf("  modbus data format: %s\n", label.name);
   const bool writeProtected = dbIsModbusProtected(handle);
