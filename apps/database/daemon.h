@@ -1,0 +1,44 @@
+// The state of the database daemon that its start-up, its loop and the functions the
+// loop calls share.
+#pragma once
+
+#include <cstdint>
+
+#include "modbusclient.h"
+
+constexpr int kPathSize = 100;  // 99 characters and the terminator
+
+// Paths from the configuration file, as unit paths (resolved under the image at use).
+struct paths {
+  char saveFile[kPathSize];
+  char program[kPathSize];         // program directory, with its trailing "/"
+  char alarmLog[kPathSize];
+  char store[kPathSize];
+  char script[kPathSize];
+  char alarmLogSetup[kPathSize];
+  char modbusLog[kPathSize];
+  char customSettings[kPathSize];
+  char dspProgramPath[kPathSize];  // signal processor program directory, no trailing "/"
+  const char* iniFile;             // the configuration file of the command line
+};
+
+struct Daemon {
+  paths path{};
+  int debugLevel = 0;  // 0..2
+  int serverPort = 0;  // "localRemoteServerPort", 0 when missing
+
+  // Main loop
+  int slotCounter = 0;        // passes since the last new second
+  int sleepAdjustment = 0;    // µs added to the long sleep, tuned once a second
+  int passCounter = 1;        // 1 at the first pass, counts up to 100 and stays
+  bool workFlag = true;       // skip the long sleep after this pass
+  int alarmResetCounter = 0;  // handed to the alarm handling
+  int ipChangeCounter = 0;    // seconds an IP change has been pending
+  int updateCounter = 0;      // update-file check, see clocktasks
+  int viTimeoutCounter = 0;   // seconds a final V-I state has been shown
+  int maxIdleCurrent = 0;     // mA, "maxIdleCurrent" setting
+  int heartbeatSeconds = 0;   // consecutive seconds the heartbeat read 1
+  uint8_t scopeRestartCounter = 0;  // passes until the scope program restarts
+
+  ModbusClient modbus;  // the unit's own register server; held for the later functions
+};

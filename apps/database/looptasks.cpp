@@ -1,0 +1,233 @@
+#include "looptasks.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "orxtime/clocktags.h"
+#include "platform/platform.h"
+#include "platform/shell.h"
+#include "schedule.h"
+#include "settings.h"
+#include "sharedmem/tagaccess.h"
+
+namespace {
+
+// Tags by handle
+constexpr int kSetNoChange = 83;        // vxi_setnochange: unsaved settings
+constexpr int kErrorsInLogFile = 89;    // vxi_errorsinlogfile
+constexpr int kIpSetChange = 90;        // vxi_ipsetchange
+constexpr int kUpdateAvailable = 91;    // vxi_updateavailable
+constexpr int kMeasurement = 87;        // vxi_measurement
+constexpr int kMaster = 98;             // vxo_master
+constexpr int kSumAlarmReset = 106;     // vxo_sumalarmreset
+constexpr int kMasterSync = 163;        // vxo_mastersync
+constexpr int kIpApply = 192;           // vxo_ipapply
+constexpr int kUpdateExecute = 193;     // vxo_updateexecute
+constexpr int kUpdateRemove = 194;      // vxo_updateremove
+constexpr int kViState = 286;           // vxi_vistate
+constexpr int kErrLogSize = 396;        // vxi_errlogsize
+constexpr int kHeartbeat = 480;         // vxi_heartbeat
+constexpr int kRatioSecCurr = 610;      // vxo_ratioseccurr
+constexpr int kDateTag = 619;           // vxo_date
+constexpr int kSecondsOfDay = 1102;     // seconds since midnight
+constexpr int kModbusLogLimit = 1126;   // Modbus log size limit, KB
+constexpr int kModbusPollRate = 1127;   // vxi_modbuspollrate, requests per 10 s
+constexpr int kModbusRequests = 1128;   // Modbus request counter
+constexpr int kViProgress = 1174;       // V-I progress, -1 = no measurement
+constexpr int kViResult = 1175;
+constexpr int kViStarting = 1177;
+constexpr int kIdleCurrentLimit = 1303; // maximum idle current, mA
+constexpr int kModbusRefresh = 1378;    // register server synchronisation counter
+
+constexpr int kMasterSyncSecond = 86340;     // 23:59:00
+constexpr int kViFinalStateSeconds = 5;      // a final V-I state shows this long plus one
+constexpr int kViFinalStates = 10;           // states from 10 on come from the program
+constexpr int kIpChangeTimeout = 60;         // seconds
+constexpr int kHeartbeatStuckSeconds = 10;
+constexpr int kLowestUpdateCounter = -999999;
+constexpr int kUpdateOfferCounter = -1;      // below: offer a manual update
+constexpr int kUpdateExecuteCounter = 3;     // from here: execute an automatic update
+constexpr const char* kUpdateDirectory = "/home/ftp";
+
+void setTag(int handle, int value) {
+  int ignored = 0;
+  dbSetValueByHandle(handle, value, &ignored);
+}
+int tag(int handle) { return dbReadValueByHandle(handle); }
+
+// Whether a file whose name starts with prefix lies in the unit directory.
+bool fileWithPrefixExists(const char* unitDirectory, const char* prefix) {
+  DIR* directory = opendir(orvix::platform::resolvePath(unitDirectory).c_str());
+  if (directory == nullptr) return false;
+  bool found = false;
+  while (const dirent* entry = readdir(directory)) {
+    if (std::strncmp(entry->d_name, prefix, std::strlen(prefix)) == 0) {
+      found = true;
+      break;
+    }
+  }
+  closedir(directory);
+  return found;
+}
+
+}  // namespace
+
+bool updateDateTag(Daemon&) {
+  date(kDateTag);
+  return false;
+}
+
+bool requestMasterSync(Daemon&) {
+  if (tag(kSecondsOfDay) == kMasterSyncSecond && tag(kMaster) == 1) setTag(kMasterSync, 1);
+  return false;
+}
+
+bool countModbusRefresh(Daemon&) {
+  dbIncrementByHandle(kModbusRefresh);
+  return false;
+}
+
+bool flagErrorsInLogFile(Daemon&) {
+  setTag(kErrorsInLogFile, tag(kErrLogSize) != 0 ? 1 : 0);
+  return false;
+}
+
+bool saveOnRequest(Daemon& daemon) {
+  checkSaveSettings(daemon);
+  return false;
+}
+
+bool restoreDefaultsOnRequest(Daemon&) { return checkSetDefaults(); }
+
+bool restartDspOnRequest(Daemon& daemon) { return restartDspCheck(daemon); }
+
+bool reportUnsavedSettings(Daemon&) {
+  setTag(kSetNoChange, checkForModifications() ? 1 : 0);
+  return false;
+}
+
+bool countIpChangeSeconds(Daemon& daemon) {
+  daemon.ipChangeCounter = tag(kIpSetChange) == 1 ? daemon.ipChangeCounter + 1 : 0;
+  return false;
+}
+
+bool superviseViMeasurement(Daemon& daemon) {
+  const int progress = tag(kViProgress);
+  if (progress >= 0) {
+    setTag(kViStarting, 0);
+    setTag(kMeasurement, 1);
+    daemon.viTimeoutCounter = 0;
+    setTag(kViState, progress + kViFinalStates);
+    return false;
+  }
+  if (tag(kMeasurement) == 1) setTag(kViResult, 0);
+  setTag(kMeasurement, 0);
+  if (tag(kViState) >= kViFinalStates && ++daemon.viTimeoutCounter > kViFinalStateSeconds) {
+    daemon.viTimeoutCounter = 0;
+    setTag(kViState, 0);
+  }
+  return false;
+}
+
+bool runClockTasks(Daemon& daemon) {
+  const int secondsOfDay = tag(kSecondsOfDay);
+  bool work = false;
+  for (const ClockTask& task : clockSchedule()) {
+    if (secondsOfDay % task.period == task.phase) work = task.run(daemon) || work;
+  }
+  return work;
+}
+
+bool handleHeartBeat(Daemon& daemon) {
+  if (tag(kHeartbeat) != 1) {
+    daemon.heartbeatSeconds = 0;
+    return false;
+  }
+  daemon.heartbeatSeconds = std::min(daemon.heartbeatSeconds + 1, kHeartbeatStuckSeconds + 1);
+  return daemon.heartbeatSeconds == kHeartbeatStuckSeconds;
+}
+
+bool restartScopeOnRequest(Daemon& daemon) {
+  scopeGrabReset(daemon);
+  return false;
+}
+
+bool countAlarmReset(Daemon& daemon) {
+  int& counter = daemon.alarmResetCounter;
+  if (tag(kSumAlarmReset) == 1 && counter == 0) {
+    counter = -1;
+  } else if (counter != -1 && counter != 0) {
+    --counter;
+  }
+  return false;
+}
+
+bool writeHardwareClock(Daemon&) {
+  orvix::platform::runShellCommand("hwclock -w");
+  return true;
+}
+
+bool checkModbusLogSize(Daemon& daemon) {
+  const int limitKb = tag(kModbusLogLimit);
+  if (limitKb == 0) return false;
+  orvix::platform::ShellCommand command;
+  command.format("if [ $( du -b %s --block-size=1K | cut -f 1 ) -gt %d ]; then echo stop; fi",
+                 orvix::platform::shellQuote(orvix::platform::resolvePath(daemon.path.modbusLog)).c_str(), limitKb);
+  char answer[orvix::platform::kShellLineSize] = {};
+  int exitStatus = 0;
+  if (command.fits() && orvix::platform::readShellCommand(command.text(), answer, sizeof answer, &exitStatus) &&
+      std::strcmp(answer, "stop") == 0) {
+    std::printf("stop modbus logging maximum filesize is reached %s %d \n", daemon.path.modbusLog, limitKb);
+    setTag(kModbusLogLimit, 0);
+  }
+  return true;
+}
+
+bool endIpChangeWait(Daemon& daemon) {
+  if (daemon.ipChangeCounter > kIpChangeTimeout) {
+    daemon.ipChangeCounter = 0;
+    setTag(kIpSetChange, 0);
+    setTag(kIpApply, 0);
+  }
+  return false;
+}
+
+bool updateIdleCurrentLimit(Daemon& daemon) {
+  setTag(kIdleCurrentLimit, (tag(kRatioSecCurr) * daemon.maxIdleCurrent + 500) / 1000);
+  return false;
+}
+
+bool takeModbusPollRate(Daemon&) {
+  setTag(kModbusPollRate, tag(kModbusRequests));
+  setTag(kModbusRequests, 0);
+  return false;
+}
+
+bool checkUpdateFiles(Daemon& daemon) {
+  int& counter = daemon.updateCounter;
+  if (!fileWithPrefixExists(kUpdateDirectory, "vxupdate")) {
+    counter = 0;
+    setTag(kUpdateExecute, 0);
+    setTag(kUpdateAvailable, 0);
+  } else if (fileWithPrefixExists(kUpdateDirectory, "vxupdateAuto")) {
+    // An automatic update is executed after it has been seen on three checks.
+    setTag(kUpdateAvailable, 0);
+    ++counter;
+    setTag(kUpdateRemove, 0);
+    if (counter <= 1) {
+      setTag(kUpdateExecute, 0);
+      if (counter < kUpdateOfferCounter) setTag(kUpdateAvailable, 1);
+    }
+    if (counter >= kUpdateExecuteCounter) setTag(kUpdateExecute, 1);
+  } else {
+    // A manual update is offered to the operator.
+    counter = std::max(counter - 1, kLowestUpdateCounter);
+    if (counter < kUpdateOfferCounter) setTag(kUpdateAvailable, 1);
+    if (counter >= kUpdateExecuteCounter) setTag(kUpdateExecute, 1);
+  }
+  return true;
+}

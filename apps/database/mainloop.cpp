@@ -1,0 +1,91 @@
+#include "mainloop.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "orxtime/clocktags.h"
+#include "platform/shell.h"
+#include "schedule.h"
+#include "sharedmem/tagaccess.h"
+
+namespace {
+
+constexpr int kTimeTag = 620;          // vxo_time
+constexpr int kSystemState = 1101;     // system state word
+constexpr int kSlotsPerSecond = 1398;  // loop slots in the last second
+
+constexpr int kFirstWaitSlot = 21;     // from this slot on the pass waits for the next second
+constexpr int kLongestPassCount = 100;
+constexpr int kWorkSleep = 100;        // µs after a pass that did significant work
+constexpr int kBaseSleep = 30000;      // µs
+constexpr int kLateSlotShortening = 10000;  // µs less from slot 20 on
+constexpr int kLateSlotDivisor = 20;
+constexpr int kMostSlots = 23;         // more slots than this: sleep longer
+constexpr int kFewestSlots = 21;       // this many or fewer: sleep shorter
+constexpr int kAdjustmentBound = 9999; // µs the adjustment may reach before it stops growing
+constexpr int kSlowerStep = 150;       // µs per squared surplus slot
+constexpr int kFasterStep = 250;       // µs per slot counted
+constexpr int kFasterBase = 5500;      // µs
+
+template <typename Selected>
+void runTasks(Daemon& daemon, Selected selected) {
+  for (const ScheduledTask& task : loopSchedule()) {
+    if (selected(task) && task.run(daemon)) daemon.workFlag = true;
+  }
+}
+
+void shutdown(Daemon& daemon) {
+  std::printf("[DEBUG] \33[31mSYSTEM_STOP\33[0m\n");
+  daemon.modbus.release();
+  orvix::platform::runShellCommand("sync");
+  usleep(1);
+  std::printf("exit db \n");
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+void timeSync(Daemon& daemon) {
+  const int slots = daemon.slotCounter;
+  if (slots > kMostSlots && daemon.sleepAdjustment <= kAdjustmentBound) {
+    daemon.sleepAdjustment += (slots - kMostSlots) * (slots - kMostSlots) * kSlowerStep;
+  } else if (slots <= kFewestSlots && daemon.sleepAdjustment >= -kAdjustmentBound) {
+    daemon.sleepAdjustment += slots * kFasterStep - kFasterBase;
+  }
+  int ignored = 0;
+  dbSetValueByHandle(kSlotsPerSecond, slots, &ignored);
+  daemon.slotCounter = 0;
+}
+
+PassOutcome runPass(Daemon& daemon) {
+  const int slot = daemon.slotCounter;
+  if (slot >= kFirstWaitSlot) {
+    if (cust_time(kTimeTag)) {
+      timeSync(daemon);
+      runTasks(daemon, [](const ScheduledTask& task) { return task.when.bits == kEachNewSecond.bits; });
+    }
+  } else {
+    runTasks(daemon, [slot](const ScheduledTask& task) { return task.when.has(slot); });
+  }
+  runTasks(daemon, [](const ScheduledTask& task) { return task.when.bits == kEveryPass.bits; });
+
+  PassOutcome outcome{dbReadValueByHandle(kSystemState) == kStopWord, 0};
+  outcome.sleepMicros = daemon.workFlag ? kWorkSleep
+                                        : daemon.sleepAdjustment + kBaseSleep - (slot / kLateSlotDivisor) * kLateSlotShortening;
+  if (outcome.sleepMicros < 0) outcome.sleepMicros = 0;
+  daemon.workFlag = false;
+  ++daemon.slotCounter;
+  if (daemon.passCounter < kLongestPassCount) ++daemon.passCounter;
+  return outcome;
+}
+
+int runMainLoop(Daemon& daemon) {
+  for (;;) {
+    const PassOutcome outcome = runPass(daemon);
+    if (outcome.stop) break;
+    usleep(static_cast<useconds_t>(outcome.sleepMicros));
+  }
+  shutdown(daemon);
+  return 0;
+}

@@ -1,0 +1,72 @@
+#include "schedule.h"
+
+#include <set>
+
+#include "looptasks.h"
+
+namespace {
+
+// clang-format off
+// The loop's work, in the order it runs within a pass.
+// function                   when                 name
+constexpr ScheduledTask kLoopSchedule[] = {
+    {updateDateTag,             inSlots({1}),        "date"},
+    {requestMasterSync,         inSlots({1}),        "master sync at 23:59:00"},
+    {countModbusRefresh,        inSlots({2, 15}),    "Modbus refresh counter"},
+    {flagErrorsInLogFile,       inSlots({4, 17}),    "errors in log file"},
+    {saveOnRequest,             inSlots({5, 18}),    "checkSaveSettings"},
+    {restoreDefaultsOnRequest,  inSlots({5, 18}),    "checkSetDefaults"},
+    {restartDspOnRequest,       inSlots({7}),        "restartDspCheck"},
+    {reportUnsavedSettings,     inSlots({8}),        "checkForModifications"},
+    {countIpChangeSeconds,      inSlots({9}),        "IP-change counter"},
+    {superviseViMeasurement,    inSlots({11}),       "V-I supervision"},
+    {runClockTasks,             inSlots({19}),       "clock tasks"},
+    {handleHeartBeat,           kEachNewSecond,      "handleHeartBeat"},
+    {restartScopeOnRequest,     kEveryPass,          "scopeGrabReset"},
+    {countAlarmReset,           kEveryPass,          "alarm-reset counter"},
+};
+
+// Slot 19, by the seconds of the day t: runs when t % period == phase, in this order.
+// function                 period  phase  name
+constexpr ClockTask kClockSchedule[] = {
+    {writeHardwareClock,      3600,   0,     "hwclock -w"},
+    {checkModbusLogSize,      60,     1,     "Modbus log size"},
+    {endIpChangeWait,         60,     1,     "IP-change time-out"},
+    {updateIdleCurrentLimit,  60,     1,     "maximum idle current"},
+    {takeModbusPollRate,      10,     2,     "Modbus poll rate"},
+    {checkUpdateFiles,        10,     2,     "update-file check"},
+};
+// clang-format on
+
+constexpr uint32_t kSpecialBits = kEveryPass.bits | kEachNewSecond.bits;
+constexpr uint32_t kSlotBits = ((1u << (kLastSlot + 1)) - 1) & ~((1u << kFirstSlot) - 1);
+
+}  // namespace
+
+std::span<const ScheduledTask> loopSchedule() { return kLoopSchedule; }
+std::span<const ClockTask> clockSchedule() { return kClockSchedule; }
+
+std::string checkSchedules(std::span<const ScheduledTask> loop, std::span<const ClockTask> clock) {
+  std::set<LoopTask> functions;
+  std::set<std::string> names;
+  std::string problems;
+  const auto unique = [&](LoopTask run, const char* name) {
+    if (!functions.insert(run).second) problems += std::string(name) + ": function scheduled twice\n";
+    if (!names.insert(name).second) problems += std::string(name) + ": name used twice\n";
+  };
+  for (const ScheduledTask& task : loop) {
+    const uint32_t bits = task.when.bits;
+    const bool special = bits == kEveryPass.bits || bits == kEachNewSecond.bits;
+    if (!special && (bits == 0 || (bits & ~kSlotBits) != 0 || (bits & kSpecialBits) != 0)) {
+      problems += std::string(task.name) + ": no slot, or a slot outside 1..19\n";
+    }
+    unique(task.run, task.name);
+  }
+  for (const ClockTask& task : clock) {
+    if (task.period <= 0 || task.phase < 0 || task.phase >= task.period) {
+      problems += std::string(task.name) + ": phase outside its period\n";
+    }
+    unique(task.run, task.name);
+  }
+  return problems;
+}
