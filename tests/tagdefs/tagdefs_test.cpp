@@ -136,31 +136,14 @@ TEST_F(TagDefinitionTest, ClientWritableRegistersAndCoilsBecomeStoredSettings) {
   }
 }
 
-TEST_F(TagDefinitionTest, ModbusEntriesAndTheirTexts) {
+TEST_F(TagDefinitionTest, ModbusEntryStartsWithLastValueZeroAndTextsGetTheirSlot) {
   int code = -1;
-  shared_mem->modbus.lastValue[0] = 77;  // left over from an earlier run
-  ASSERT_TRUE(define({.handle = 30, .name = "vxo_unit_name", .modbus = 1280, .format = 3}, &code));
+  shared_mem->modbus.lastValue[0] = 77;  // left over from the run before a restart
   ASSERT_TRUE(define({.handle = 31, .name = "vxo_iogr1name", .modbus = 1293, .format = 4}, &code));
-  ASSERT_TRUE(define({.handle = 32, .name = "vxo_long", .modbus = 1592, .format = 2}, &code));
-
-  ASSERT_EQ(dbGetModbusNoOfIndex(), 3);
-  EXPECT_EQ(dbGetModbusAddress(0), 1280);
-  EXPECT_EQ(dbGetModbusDataFormat(0), 3);
-  EXPECT_EQ(dbGetModbusHandlePointer(0), 30);
   EXPECT_EQ(dbGetModbusLastValue(0), 0);
-  EXPECT_FALSE(dbIsSwapWordBitSet(2));
-  EXPECT_EQ(shared_mem->parameter.modbus.address[32], 1592);
-  EXPECT_EQ(dbGetModbusIndex(32), 2);
-
-  // Text formats take a text entry that points back at the mapping.
-  ASSERT_EQ(shared_mem->text.noOfAttachedTexts, 2);
-  EXPECT_EQ(shared_mem->text.length[0], 12);
-  EXPECT_EQ(shared_mem->text.length[1], 7);
-  EXPECT_EQ(shared_mem->text.modbusIndex[1], 1);
-  EXPECT_EQ(shared_mem->text.iRef[1], 31);
-  int index = -1;
-  EXPECT_TRUE(dbGetTextIndexByHandle(31, &index, &code));
-  EXPECT_EQ(index, 1);
+  ASSERT_EQ(shared_mem->text.noOfAttachedTexts, 1);
+  EXPECT_EQ(shared_mem->text.length[0], 7);
+  EXPECT_EQ(shared_mem->text.modbusIndex[0], 0);
   EXPECT_EQ(dbSetModbusTextByHandle(31, "Fan", &code), 1003);
 }
 

@@ -159,8 +159,8 @@ TEST_F(TagStoreTest, TextsAndGroups) {
   EXPECT_EQ(lengths7, 15);
   char* text = nullptr;
   int code = 0;
-  ASSERT_TRUE(dbGetModbusTextByTagName("vxi_spmtag", &text, &code));
-  EXPECT_STREQ(text, "X");
+  EXPECT_FALSE(dbGetModbusTextByTagName("vxo_unit_name", &text, &code));
+  EXPECT_STREQ(text, "-");  // empty until the settings load its text
 
   EXPECT_EQ(shared_mem->group.noOfAttacedVars, 2);
   groupType cells{};
@@ -298,6 +298,39 @@ TEST_F(TagStoreTest, EveryLiveSettingHasItsCopyInEveryMode) {
   EXPECT_EQ(handleOf("vxo_mode6idlecurrent"), 734);
 }
 
+TEST_F(TagStoreTest, NamedInternalTags) {
+  for (const InternalTagDefinition& row : internalTagTable()) {
+    EXPECT_TRUE(flagsOf(row.varNum).bits.bit27) << row.tag;
+    EXPECT_EQ(shared_mem->parameter.canbus.address[row.varNum], -1) << row.tag;
+  }
+  EXPECT_EQ(dbReadValueByHandle(handleOf("vxo_showseries4")), 1);
+  EXPECT_EQ(dbReadValueByHandle(handleOf("vxi_korarefcurrk")), 500);
+  EXPECT_EQ(dbReadValueByHandle(handleOf("vxo_virtualoutput05regbit")), 16);
+  EXPECT_EQ(shared_mem->parameter.cExponent[1316], 1);
+  int code = 0;
+  EXPECT_FALSE(dbSetValueByTagName("vxi_miralimitreceived", 7, &code));
+  EXPECT_EQ(code, 100 + kTagOutOfRange);
+  EXPECT_TRUE(dbSetValueByTagName("vxi_miralimitreceived", -6, &code));
+  char* unit = nullptr;
+  char* name = nullptr;
+  ASSERT_TRUE(dbGetUnitAndTagNameByHandle(1252, &unit, &name, &code));
+  EXPECT_STREQ(name, "vxi_koralastqfull03");
+  EXPECT_STREQ(unit, "Q");
+
+  // The four with a Modbus address: two settings by the holding-register rule, two texts.
+  EXPECT_EQ(shared_mem->parameter.modbus.address[1345], 1556);
+  EXPECT_EQ(shared_mem->parameter.modbus.address[1383], 1076);
+  EXPECT_EQ(shared_mem->parameter.modbus.address[1343], 364);
+  EXPECT_EQ(shared_mem->parameter.modbus.address[1372], 363);
+  EXPECT_TRUE(flagsOf(1345).bits.store);
+  EXPECT_TRUE(flagsOf(1383).bits.store);
+  char* text = nullptr;
+  ASSERT_TRUE(dbGetModbusTextByTagName("vxi_positiontag", &text, &code));
+  EXPECT_STREQ(text, "X");
+  EXPECT_EQ(shared_mem->parameter.iValue[1372], 'X');
+  EXPECT_EQ(flagsOf(1372).bits.textString, 1u);
+}
+
 TEST_F(TagStoreTest, InternalIntegersVersionsAndProductCode) {
   const volatile auto& p = shared_mem->parameter;
   for (int handle = 1220; handle <= 1229; ++handle) EXPECT_EQ(p.iValue[handle], -96563296);
@@ -305,9 +338,16 @@ TEST_F(TagStoreTest, InternalIntegersVersionsAndProductCode) {
   EXPECT_EQ(p.iValue[1174], -1);
   const int zero[] = {1101, 1102, 1126, 1197, 1378, 1398, 1399, 1118, 1119, 1120, 1116, 1175};
   for (int handle : zero) EXPECT_EQ(p.iValue[handle], 0) << handle;
-  for (const SharedIntRun& run : internalSharedIntTable()) {
-    for (int handle = run.first; handle <= run.last; ++handle) EXPECT_FALSE(dbInMasterTagList(handle)) << handle;
+  for (const auto& runs : {internalSharedIntTable(), measurementSharedIntTable()}) {
+    for (const SharedIntRun& run : runs) {
+      for (int handle = run.first; handle <= run.last; ++handle) {
+        const Bit32tag config = flagsOf(handle);
+        EXPECT_TRUE(config.bits.initialized && config.bits.noReset && config.bits.notInMasterTaglist) << handle;
+        EXPECT_EQ(config.bits.objectType, 0u) << handle;
+      }
+    }
   }
+  EXPECT_FALSE(dbIsInitialized(1335));  // between the runs: never defined
   EXPECT_EQ(p.iValue[360], 455213312);  // vxi_systemversion 0x1B220100
   EXPECT_EQ(p.iValue[292], 18549760);   // vxi_programversion 0x11B0C00
   EXPECT_EQ(p.iValue[358], 28);
