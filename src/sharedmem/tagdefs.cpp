@@ -29,6 +29,7 @@ constexpr unsigned kFormat32Bit = 2;
 constexpr unsigned kFormatText12 = 3;
 constexpr unsigned kFormatText7 = 4;
 constexpr unsigned kFormatText1 = 5;
+constexpr unsigned kHighestFormat = 7;  // the mapping word holds 3 format bits
 
 void setCode(int* errCode, int code) {
   if (errCode != nullptr) *errCode = code;
@@ -249,7 +250,7 @@ int attachModbus(int varNum, int address, char dataFormat) {
     return 0;
   }
   const unsigned format = formatOf(dataFormat);
-  if (!validHandle(varNum) || address < 0 || address > kHighestModbusAddress || format > 7) return 0;
+  if (!validHandle(varNum) || address < 0 || address > kHighestModbusAddress || format > kHighestFormat) return 0;
   if (isTextFormat(format) && shared_mem->text.noOfAttachedTexts >= kNoOfTexts) return 0;
   Bit32Modbustag word{.allModbus = 0};
   word.bits.dataFormat = format;
