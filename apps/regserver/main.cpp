@@ -51,8 +51,11 @@ void logDerivedSize(const char* key, int value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Console lines reach a log file as they happen, not when a buffer fills.
+  // Console lines reach a log file as they happen; the per-request lines on standard
+  // error are written once per round of requests (Server::serveOnce flushes them).
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  static char requestLogBuffer[1 << 16];
+  std::setvbuf(stderr, requestLogBuffer, _IOFBF, sizeof requestLogBuffer);
   const std::string appName = argv[0];
   const regserver::Options options = regserver::parseOptions(argc, argv);
   if (options.daemon) regserver::daemonize(options.pidFile);
@@ -107,7 +110,7 @@ int main(int argc, char** argv) {
   regserver::installShutdownHandler(listeningSocket);
   regserver::Synchroniser synchroniser(image);
   synchroniser.update();
-  regserver::Server server(ctx, image, synchroniser, listeningSocket, config.maxClients);
+  regserver::Server server(ctx, image, synchroniser, listeningSocket, config.maxClients, stderr);
   while (server.serveOnce(kWaitMs)) {
     if (regserver::reloadRequested()) readDelay(appName, options.confFile, true);
   }

@@ -26,12 +26,14 @@ const char* dotted(uint32_t address) {
 }
 }  // namespace
 
-Server::Server(modbus_t* ctx, RegisterImage& image, Synchroniser& synchroniser, int listeningSocket, int maxClients)
+Server::Server(modbus_t* ctx, RegisterImage& image, Synchroniser& synchroniser, int listeningSocket, int maxClients,
+               FILE* requestLog)
     : ctx_(ctx),
       image_(image),
       synchroniser_(synchroniser),
       listeningSocket_(listeningSocket),
       maxClients_(std::min(maxClients, FD_SETSIZE - 16)),
+      requestLog_(requestLog),
       highestFd_(listeningSocket) {
   FD_ZERO(&watched_);
   if (listeningSocket_ >= 0) FD_SET(listeningSocket_, &watched_);
@@ -62,6 +64,7 @@ bool Server::serveOnce(int waitMs) {
       serveClient(fd);
     }
   }
+  std::fflush(requestLog_);  // the round's request lines in one write
   return true;
 }
 
@@ -77,7 +80,7 @@ void Server::acceptClient() {
   // select cannot watch descriptors at or above FD_SETSIZE: such a client, or one over
   // the limit, is turned away at once instead of corrupting the descriptor set.
   if (fd >= FD_SETSIZE || noOfClients_ >= maxClients_) {
-    std::fprintf(stderr, "Connection from %s refused: %d clients connected, limit %d\n",
+    std::fprintf(requestLog_, "Connection from %s refused: %d clients connected, limit %d\n",
                  dotted(address.sin_addr.s_addr), noOfClients_, maxClients_);
     close(fd);
     return;
@@ -117,7 +120,7 @@ void Server::handleRequest(int fd, const uint8_t* query, int length) {
   const int unit = query[h - 1];
   const int function = query[h];
   const int address = (query[h + 1] << 8) | query[h + 2];
-  std::fprintf(stderr, "DEBUG: %s:%d:%s(): Read registe:r Offset %d, Slave %d, function %d, address %d\n",
+  std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Read registe:r Offset %d, Slave %d, function %d, address %d\n",
                __FILE_NAME__, __LINE__, "main", h, unit, function, address);
   switch (function) {
     case MODBUS_FC_READ_COILS:
@@ -125,27 +128,27 @@ void Server::handleRequest(int fd, const uint8_t* query, int length) {
     case MODBUS_FC_READ_HOLDING_REGISTERS:
       break;
     case MODBUS_FC_READ_INPUT_REGISTERS:
-      std::fprintf(stderr, "DEBUG: %s:%d:%s(): Read inp reg: Offset %d, Slave %d, function %d, address %d\n",
+      std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Read inp reg: Offset %d, Slave %d, function %d, address %d\n",
                    __FILE_NAME__, __LINE__, "main", h, unit, function, address);
       break;
     case MODBUS_FC_WRITE_SINGLE_COIL:
-      std::fprintf(stderr, "DEBUG: %s:%d:%s(): Write bit: Offset %d, Slave %d, function %d, address %d\n",
+      std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Write bit: Offset %d, Slave %d, function %d, address %d\n",
                    __FILE_NAME__, __LINE__, "main", h, unit, function, address);
       break;
     case MODBUS_FC_WRITE_SINGLE_REGISTER:
-      std::fprintf(stderr, "DEBUG: %s:%d:%s(): Write register: Offset %d, Slave %d, function %d, address %d\n",
+      std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Write register: Offset %d, Slave %d, function %d, address %d\n",
                    __FILE_NAME__, __LINE__, "main", h, unit, function, address);
       break;
     case MODBUS_FC_WRITE_MULTIPLE_COILS:
-      std::fprintf(stderr, "DEBUG: %s:%d:%s(): Write mult bit: Offset %d, Slave %d, function %d, address %d\n",
+      std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Write mult bit: Offset %d, Slave %d, function %d, address %d\n",
                    __FILE_NAME__, __LINE__, "main", h, unit, function, address);
       break;
     case MODBUS_FC_WRITE_MULTIPLE_REGISTERS:
-      std::fprintf(stderr, "DEBUG: %s:%d:%s(): Write mult reg: Rc: %d Offset %d, Slave %d, function %d, address %d\n",
+      std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Write mult reg: Rc: %d Offset %d, Slave %d, function %d, address %d\n",
                    __FILE_NAME__, __LINE__, "main", length, h, unit, function, address);
       break;
     default:
-      std::fprintf(stderr, "DEBUG: %s:%d:%s(): Default: Offset %d, Slave %d, function %d, address %d\n",
+      std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Default: Offset %d, Slave %d, function %d, address %d\n",
                    __FILE_NAME__, __LINE__, "main", h, unit, function, address);
       break;
   }
@@ -156,7 +159,7 @@ void Server::handleRequest(int fd, const uint8_t* query, int length) {
     replied = modbus_reply_exception(ctx_, query, MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
   } else if (kind == RequestKind::kWrite && !passesLockGate(function, address, clientAddress_[static_cast<size_t>(fd)])) {
     replied = modbus_reply_exception(ctx_, query, MODBUS_EXCEPTION_SLAVE_OR_SERVER_BUSY);
-    std::fprintf(stderr, "DEBUG: %s:%d:%s(): Blocked modbus requ from %s\n", __FILE_NAME__, __LINE__, "main",
+    std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Blocked modbus requ from %s\n", __FILE_NAME__, __LINE__, "main",
                  dotted(clientAddress_[static_cast<size_t>(fd)]));
   } else {
     replied = modbus_reply(ctx_, query, length, image_.mapping());

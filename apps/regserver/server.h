@@ -6,6 +6,7 @@
 #include <sys/select.h>
 
 #include <array>
+#include <cstdio>
 #include <cstdint>
 
 #include "registerimage.h"
@@ -15,7 +16,9 @@ namespace regserver {
 
 class Server {
  public:
-  Server(modbus_t* ctx, RegisterImage& image, Synchroniser& synchroniser, int listeningSocket, int maxClients);
+  // Request lines go to requestLog (standard error in the daemon).
+  Server(modbus_t* ctx, RegisterImage& image, Synchroniser& synchroniser, int listeningSocket, int maxClients,
+         FILE* requestLog);
 
   // A synchronisation pass, then one wait of at most waitMs and one round over the
   // ready descriptors. False when select failed: the caller shuts down.
@@ -37,6 +40,7 @@ class Server {
   Synchroniser& synchroniser_;
   int listeningSocket_;
   int maxClients_;
+  FILE* requestLog_;
   int noOfClients_ = 0;
   int highestFd_;
   fd_set watched_;

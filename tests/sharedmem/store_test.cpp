@@ -90,6 +90,28 @@ TEST(StoreSegment, ASegmentOfAnotherSizeIsRefused) {
   EXPECT_EQ(attach_memory_block(-1, sizeof(shmem_t)), nullptr);
 }
 
+TEST(StoreLayout, FlagFieldsSitAtTheirBits) {
+  Bit32tag tag{};
+  tag.bits.store = 1;
+  tag.bits.protect = 1;
+  tag.bits.textString = 0xF;
+  tag.bits.modeSetting = 5;
+  tag.bits.bit27 = 1;
+  EXPECT_EQ(tag.all, (1u << 3) | (1u << 6) | (0xFu << 8) | (5u << 17) | (1u << 27));
+  Bit32Modbustag modbus{};
+  modbus.bits.dataFormat = 2;
+  modbus.bits.wordSwap = 1;
+  modbus.bits.address = 1107;
+  modbus.bits.handleRef = 619;
+  EXPECT_EQ(modbus.allModbus, 2u | (1u << 3) | (1107u << 5) | (619u << 20));
+  Bit32Canbustag can{};
+  can.bits.lastValue = -1;
+  can.bits.source = 3;
+  can.bits.dataLen = 2;
+  can.bits.handleRef = 94;
+  EXPECT_EQ(can.allCanbus, 0xFFFFFFFFull | (3ull << 32) | (2ull << 34) | (94ull << 36));
+}
+
 TEST_F(StoreTest, ResetClearsTagsNamesAndCountsButLeavesCellsAndTexts) {
   volatile auto& s = *shared_mem;
   s.parameter.iValue[5] = 9;
