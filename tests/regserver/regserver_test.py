@@ -393,6 +393,50 @@ class RegserverProcessTest(unittest.TestCase):
                 client.close()
             unit.close()
 
+    def test_daemon_holds_its_locked_pid_file(self):
+        image = unitharness.Image()
+        try:
+            image.build_store()
+            port = unitharness.free_port()
+            image.write("/etc/regserver.conf", f"5\nport={port}\n")
+            regserver = unitharness.os.path.join(unitharness.BIN, "regserver")
+            args = [regserver, "-d", "-p", "/var/run/regserver.pid", "-c", "/etc/regserver.conf"]
+            image.path("/var/run/x")
+            self.assertEqual(subprocess.run(args, env=image.env, timeout=10).returncode, 0)
+            deadline = time.monotonic() + 5
+            while time.monotonic() < deadline and not unitharness.os.path.exists(image.path("/var/run/regserver.pid")):
+                time.sleep(0.05)
+            pid = int(image.read("/var/run/regserver.pid"))
+            try:
+                client = ModbusTcpClient("127.0.0.1", port=port, timeout=3)
+                deadline = time.monotonic() + 5
+                while not client.connect() and time.monotonic() < deadline:
+                    time.sleep(0.05)
+                self.assertFalse(client.read_holding_registers(HOLD_MODE, 1, slave=1).isError())
+                client.close()
+                # A second daemon on the same pid file finds it locked and gives up.
+                second = args[:]
+                second[-1] = "/etc/other.conf"
+                image.write("/etc/other.conf", f"5\nport={unitharness.free_port()}\n")
+                subprocess.run(second, env=image.env, timeout=10)
+                time.sleep(0.5)
+                self.assertEqual(int(image.read("/var/run/regserver.pid")), pid)
+                unitharness.os.kill(pid, 0)
+            finally:
+                unitharness.os.kill(pid, signal.SIGINT)
+                deadline = time.monotonic() + 5
+                while time.monotonic() < deadline:
+                    try:
+                        unitharness.os.kill(pid, 0)
+                        time.sleep(0.05)
+                    except ProcessLookupError:
+                        break
+                else:
+                    unitharness.os.kill(pid, signal.SIGKILL)
+                    self.fail("the daemon did not end on SIGINT")
+        finally:
+            image.close()
+
     def test_command_line(self):
         regserver = unitharness.os.path.join(unitharness.BIN, "regserver")
         usage = subprocess.run([regserver, "-h"], capture_output=True, text=True)
