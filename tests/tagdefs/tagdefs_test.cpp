@@ -278,6 +278,12 @@ TEST_F(TagDefinitionTest, FullNameListRefusesTheNextName) {
   EXPECT_FALSE(define({.handle = 1300, .name = "vxi_onetoomany"}, &code));
   EXPECT_EQ(code, kInitNameRefused);
   EXPECT_TRUE(attachTagName("vxi_samehandle", 5));  // a handle with a slot still renames
+  // The count now runs past the slots; the sort and the lookups stay inside them.
+  ASSERT_EQ(dbTagNameListStatus(), kNoOfNameSlots + 1);
+  ASSERT_TRUE(sortTagnames());
+  EXPECT_EQ(dbTagNameListStatus(), -kNoOfNameSlots);
+  EXPECT_EQ(handleOf("vxi_samehandle"), 5);
+  EXPECT_EQ(handleOf("vxi_t1199"), 1199);
 }
 
 TEST_F(TagDefinitionTest, NamelessIntegersTakeAnyValueAndSurviveFactoryReset) {
