@@ -27,9 +27,12 @@ function(orvix_add_fuzzer name)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  # libFuzzer adds what it finds to its corpus folder: it runs on a copy in the build tree.
   set(corpus_args)
   if(ARG_CORPUS)
-    set(corpus_args ${ARG_CORPUS})
+    set(corpus_copy ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
+    file(COPY ${ARG_CORPUS}/ DESTINATION ${corpus_copy})
+    set(corpus_args ${corpus_copy})
   endif()
   add_test(NAME fuzz.${name}
            COMMAND ${name} -max_total_time=${ORVIX_FUZZ_SECONDS} -timeout=5 ${corpus_args})
