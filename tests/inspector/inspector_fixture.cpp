@@ -1,7 +1,6 @@
 #include "inspector_fixture.h"
 
 #include <cstdlib>
-#include <regex>
 #include <sstream>
 
 #include "orxtags/storebuilder.h"
@@ -41,8 +40,18 @@ std::vector<std::string> linesOf(const std::string& text) {
 }
 
 std::string withoutColours(const std::string& text) {
-  static const std::regex colour("\x1b\\[[0-9;]*m");
-  return std::regex_replace(text, colour, "");
+  std::string plain;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, 2, "\x1b[") == 0) {
+      const size_t end = text.find('m', i);
+      if (end != std::string::npos) {
+        i = end;
+        continue;
+      }
+    }
+    plain += text[i];
+  }
+  return plain;
 }
 
 }  // namespace orvix::testing

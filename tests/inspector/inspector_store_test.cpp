@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <map>
-#include <regex>
 
 #include "inspector_fixture.h"
 #include "sharedmem/modesettings.h"
@@ -54,7 +53,13 @@ TEST_F(ReportTest, StoreFiguresAreTheLibrarysCounts) {
 std::vector<int> rowHandles(const std::string& output) {
   std::vector<int> handles;
   for (const std::string& line : linesOf(withoutColours(output))) {
-    if (std::regex_match(line, std::regex(" *[0-9]+ [01] .*"))) handles.push_back(std::stoi(line));
+    int handle = 0;
+    int protect = 0;
+    char after = 0;
+    // "%4d %1d " starts every row and nothing else.
+    if (std::sscanf(line.c_str(), "%4d %1d%c", &handle, &protect, &after) == 3 && after == ' ') {
+      handles.push_back(handle);
+    }
   }
   return handles;
 }
