@@ -177,13 +177,14 @@ std::optional<std::string> valueFromServer(modbus_t* context, int index, TableCo
     return std::to_string(modbusmap::readHolding32(pair, dbIsSwapWordBitSet(index)));
   }
   if (span == 1) return std::to_string((*words)[0]);
-  // Holding texts: one character per register, 0 after the end.
+  // Holding texts: one character per register, 0 after the end; an empty text shows "-"
+  // so that the value column never vanishes.
   std::string text;
   for (uint16_t word : *words) {
     if (word == 0) break;
     text += static_cast<char>(word & 0xFF);
   }
-  return text;
+  return text.empty() ? "-" : text;
 }
 
 int listTagsFromServer(modbus_t* context) {
