@@ -98,11 +98,16 @@ TEST(TimeSync, AdjustmentFollowsTheSlotCount) {
     EXPECT_EQ(daemon.slotCounter, 0);
     EXPECT_EQ(dbReadValueByHandle(kSlotsPerSecond), slots);
   }
+  Daemon growing;
+  growing.sleepAdjustment = 16000;  // still below the growth bound
+  growing.slotCounter = 25;
+  timeSync(growing);
+  EXPECT_EQ(growing.sleepAdjustment, 16600);
   Daemon slowed;
-  slowed.sleepAdjustment = 10000;  // beyond its bound: no further growth
+  slowed.sleepAdjustment = 30000;  // beyond its bound: no further growth
   slowed.slotCounter = 30;
   timeSync(slowed);
-  EXPECT_EQ(slowed.sleepAdjustment, 10000);
+  EXPECT_EQ(slowed.sleepAdjustment, 30000);
   Daemon hurried;
   hurried.sleepAdjustment = -10000;
   hurried.slotCounter = 10;
