@@ -8,11 +8,12 @@ function(orvix_add_gtest name)
   if(ORVIX_FUZZ)
     return()
   endif()
-  add_executable(${name} ${ARG_SOURCES})
+  add_executable(${name} ${ARG_SOURCES} ${CMAKE_SOURCE_DIR}/tests/support/test_environment.cpp)
+  target_compile_definitions(${name} PRIVATE ORVIX_TEST_BUILD_BIN="${CMAKE_BINARY_DIR}/bin"
+                                             ORVIX_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30
-                       PROPERTIES ENVIRONMENT "ORVIX_BUILD_BIN=${CMAKE_BINARY_DIR}/bin;ORVIX_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30)
 endfunction()
 
 # orvix_add_fuzzer(<name> SOURCES <files...> LIBS <targets...> [CORPUS <dir>])
