@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "alarmtasks.h"
 #include "looptasks.h"
 
 namespace {
@@ -13,16 +14,26 @@ constexpr ScheduledTask kLoopSchedule[] = {
     {updateDateTag,             inSlots({1}),        "date"},
     {requestMasterSync,         inSlots({1}),        "master sync at 23:59:00"},
     {countModbusRefresh,        inSlots({2, 15}),    "Modbus refresh counter"},
+    {recordAlarms,              inSlots({3, 16}),    "handleAlarms"},
+    {publishStatusWord,         inSlots({3, 16}),    "setStatusWord"},
+    {clearHistoryOnRequest,     inSlots({4, 17}),    "clearAndStoreErrorHistory"},
     {flagErrorsInLogFile,       inSlots({4, 17}),    "errors in log file"},
     {saveOnRequest,             inSlots({5, 18}),    "checkSaveSettings"},
     {restoreDefaultsOnRequest,  inSlots({5, 18}),    "checkSetDefaults"},
+    {publishErrorStatistics,    inSlots({7}),        "updateErrorStatistics"},
     {restartDspOnRequest,       inSlots({7}),        "restartDspCheck"},
     {reportUnsavedSettings,     inSlots({8}),        "checkForModifications"},
+    {raiseLocalRemoteWarning,   inSlots({8}),        "checkExternalControlBlocked"},
     {countIpChangeSeconds,      inSlots({9}),        "IP-change counter"},
     {superviseViMeasurement,    inSlots({11}),       "V-I supervision"},
+    {blinkLeds,                 inSlots({13}),       "signalLed"},
     {runClockTasks,             inSlots({19}),       "clock tasks"},
     {handleHeartBeat,           kEachNewSecond,      "handleHeartBeat"},
+    {foldSumAlarms,             kEveryPass,          "setSumAlarm"},
+    {flagViCancelPossible,      kEveryPass,          "controlCancelPossibleFlag"},
+    {triggerTrendLog,           kEveryPass,          "letsLog"},
     {restartScopeOnRequest,     kEveryPass,          "scopeGrabReset"},
+    {takeInvertedResetInput,    kEveryPass,          "handleSumAlarmResetRev"},
     {countAlarmReset,           kEveryPass,          "alarm-reset counter"},
 };
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "alarmtasks.h"
 #include "configuration.h"
 #include "orxtags/internaltags.h"
 #include "orxtags/storebuilder.h"
@@ -105,8 +106,6 @@ void protectTags(Daemon&) { openTags(false); }
 
 void restoreSettings(Daemon& daemon) { restoreSettingsAtStartup(daemon); }
 
-void announceErrorLog(Daemon&) { std::printf("loading error log\n"); }
-
 void checkTronFlag(Daemon&) {
   if (!orvix::platform::fileExists(kTronFlag)) return;
   std::printf("TRON was on at reset !\n");
@@ -158,9 +157,10 @@ constexpr StartupStep kStartupSteps[] = {
     {11, defineMeasurement,    "measurement tags"},
     {12, applyPort,            "local/remote server port"},
     {13, finishDefinitions,    "name sort, versions, product code"},
+    {14, loadAlarmLogSetup,    "alarm log setup file"},
     {14, protectTags,          "open tags file"},
     {15, restoreSettings,      "saved settings"},
-    {16, announceErrorLog,     "error log"},
+    {16, loadErrorLog,         "error log of the last run"},
     {17, checkTronFlag,        "T/R set was on at reset"},
     {18, checkJustUpdatedFlag, "controller just updated"},
     {19, prepareLoop,          "Modbus context, first save"},

@@ -1,0 +1,9 @@
+// The two front-panel LEDs: A blinks once a second while the loop runs, B shows DHCP.
+#pragma once
+
+// Writes the mode character ('1' on, '0' off) to the brightness file of LED cLedName.
+// Errors are ignored: a unit without the LED keeps running.
+void led_control(char cLedName, unsigned char ucLedMode);
+
+// Once a second: toggles LED A and shows the DHCP state on LED B.
+void signalLed(bool dhcp);
