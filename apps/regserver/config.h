@@ -15,14 +15,14 @@ std::optional<int> readLeadingInteger(const std::string& fileName, bool* opened)
 std::optional<int> readConfigInteger(const std::string& fileName, const char* key);
 
 struct TableSizes {
-  std::optional<int> coils;           // above the coil base 16384
+  std::optional<int> coils;  // above the coil base 16384
   std::optional<int> discreteInputs;
-  std::optional<int> holding;         // above the holding base 1024
+  std::optional<int> holding;  // above the holding base 1024
   std::optional<int> inputRegisters;
 };
 
 struct ServerConfig {
-  int port = 502;
+  int port       = 502;
   int maxClients = 64;  // connections beyond this are accepted and closed at once
   TableSizes sizes;
 };

@@ -18,8 +18,8 @@ namespace regserver {
 namespace {
 
 int pidFd = -1;
-char pidFilePath[512];             // resolved, so the handler needs no allocation
-volatile sig_atomic_t reloadFlag = 0;
+char pidFilePath[512];  // resolved, so the handler needs no allocation
+volatile sig_atomic_t reloadFlag        = 0;
 volatile sig_atomic_t listeningSocketFd = -1;
 
 void startupSignalHandler(int signum) {

@@ -20,8 +20,8 @@
 
 namespace {
 
-constexpr int kListenBacklog = 64;           // dozens of clients may connect at the same moment
-constexpr uint32_t kByteTimeoutUs = 50000;   // a half-sent request holds the others no longer
+constexpr int kListenBacklog          = 64;     // dozens of clients may connect at the same moment
+constexpr uint32_t kByteTimeoutUs     = 50000;  // a half-sent request holds the others no longer
 constexpr uint32_t kResponseTimeoutUs = 1000;
 
 FILE* logStream = stdout;
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   static char requestLogBuffer[1 << 16];
   std::setvbuf(stderr, requestLogBuffer, _IOFBF, sizeof requestLogBuffer);
-  const std::string appName = argv[0];
+  const std::string appName        = argv[0];
   const regserver::Options options = regserver::parseOptions(argc, argv);
   if (options.daemon) regserver::daemonize(options.pidFile);
   openlog(appName.c_str(), LOG_PID | LOG_CONS, LOG_DAEMON);
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
 
   if (!options.logFile.empty()) {
     const std::string path = orvix::platform::resolvePath(options.logFile);
-    logStream = std::fopen(path.c_str(), "a+");
+    logStream              = std::fopen(path.c_str(), "a+");
     if (logStream == nullptr) {
       syslog(LOG_ERR, "Can not open log file: %s, error: %s", options.logFile.c_str(), std::strerror(errno));
       logStream = stdout;
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
   std::fflush(logStream);
 
   const regserver::ServerConfig config = regserver::readServerConfig(options.confFile);
-  modbus_t* ctx = modbus_new_tcp(nullptr, config.port);
+  modbus_t* ctx                        = modbus_new_tcp(nullptr, config.port);
   if (ctx == nullptr) {
     std::fprintf(stderr, "Unable to listen TCP connection\n");
     return EXIT_FAILURE;

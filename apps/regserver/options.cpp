@@ -24,7 +24,7 @@ void printUsage(const char* appName) {
 }
 
 [[noreturn]] void testConfigAndExit(const char* fileName) {
-  bool opened = false;
+  bool opened         = false;
   const bool numbered = readLeadingInteger(fileName, &opened).has_value();
   if (!opened) {
     std::fprintf(stderr, "Can't read config file %s\n", fileName);
@@ -47,18 +47,27 @@ Options parseOptions(int argc, char** argv) {
       {"help",      no_argument,       nullptr, 'h'},
       {"daemon",    no_argument,       nullptr, 'd'},
       {"pid_file",  required_argument, nullptr, 'p'},
-      {nullptr,     0,                 nullptr, 0},
+      {nullptr,     0,                 nullptr, 0  },
   };
   Options options;
   int option = 0;
-  int index = 0;
+  int index  = 0;
   while ((option = getopt_long(argc, argv, "c:l:t:p:dh", longOptions, &index)) != -1) {
     switch (option) {
-      case 'c': options.confFile = optarg; break;
-      case 't': testConfigAndExit(optarg);
-      case 'l': options.logFile = optarg; break;
-      case 'p': options.pidFile = optarg; break;
-      case 'd': options.daemon = true; break;
+      case 'c':
+        options.confFile = optarg;
+        break;
+      case 't':
+        testConfigAndExit(optarg);
+      case 'l':
+        options.logFile = optarg;
+        break;
+      case 'p':
+        options.pidFile = optarg;
+        break;
+      case 'd':
+        options.daemon = true;
+        break;
       case 'h':
         printUsage(argv[0]);
         std::exit(EXIT_SUCCESS);

@@ -17,25 +17,29 @@ bool inside(int address, int count, int size) { return address >= 0 && count > 0
 int registerWidth(int format, int address) {
   if (address < kHoldingBase) return format == kRegister32 ? 2 : 1;  // input texts show their checksum
   switch (format) {
-    case kRegister32: return 2;
-    case kText12: return 12;
-    case kText7: return 7;
-    default: return 1;
+    case kRegister32:
+      return 2;
+    case kText12:
+      return 12;
+    case kText7:
+      return 7;
+    default:
+      return 1;
   }
 }
 
 ImageSizes resolveSizes(const TableSizes& configured, void (*log)(const char* what, int value)) {
   ImageSizes derived = {kCoilBase, 0, 0, kHoldingBase};
-  const int count = dbGetModbusNoOfIndex();
+  const int count    = dbGetModbusNoOfIndex();
   for (int index = 0; index < count; ++index) {
     const int address = dbGetModbusAddress(index);
-    const int format = dbGetModbusDataFormat(index);
+    const int format  = dbGetModbusDataFormat(index);
     if (format == kBit) {
       int& end = address < kCoilBase ? derived.discreteInputs : derived.coils;
-      end = std::max(end, address + 1);
+      end      = std::max(end, address + 1);
     } else {
       int& end = address < kHoldingBase ? derived.inputRegisters : derived.holding;
-      end = std::max(end, address + registerWidth(format, address));
+      end      = std::max(end, address + registerWidth(format, address));
     }
   }
   if (count == 0) derived = kFullMap;
@@ -49,29 +53,6 @@ ImageSizes resolveSizes(const TableSizes& configured, void (*log)(const char* wh
           pick(configured.inputRegisters, 0, derived.inputRegisters, "nr_input"),
           pick(configured.holding, kHoldingBase, derived.holding, "nr_holding")};
 }
-
-WordPair inputLayout32(int v) {
-  const auto bits = static_cast<uint32_t>(v);
-  return {static_cast<uint16_t>(bits >> 16), static_cast<uint16_t>(bits & 0xFFFF)};
-}
-
-WordPair holdingLayout32(int v, bool swapped) {
-  const WordPair highFirst = inputLayout32(v);
-  return swapped ? highFirst : WordPair{highFirst.atNext, highFirst.atAddress};
-}
-
-WordPair dateLayout(int v) {
-  const auto bits = static_cast<uint32_t>(v);
-  return {static_cast<uint16_t>((bits >> 8) & 0xFFFF), static_cast<uint16_t>((bits & 0xFF) << 8)};
-}
-
-int readHolding32(WordPair words, bool swapped) {
-  const uint32_t high = swapped ? words.atAddress : words.atNext;
-  const uint32_t low = swapped ? words.atNext : words.atAddress;
-  return static_cast<int>((high << 16) | low);
-}
-
-int readDate(WordPair words) { return static_cast<int>(uint32_t{words.atAddress} * 256 + (words.atNext >> 8)); }
 
 RegisterImage::RegisterImage(const ImageSizes& sizes)
     : mapping_(modbus_mapping_new(sizes.coils, sizes.discreteInputs, sizes.holding, sizes.inputRegisters)) {}

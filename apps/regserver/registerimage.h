@@ -9,11 +9,12 @@
 #include <memory>
 
 #include "config.h"
+#include "modbusmap/wordlayout.h"
 
 namespace regserver {
 
-constexpr int kCoilBase = 16384;    // coils below this mirror the discrete inputs
-constexpr int kHoldingBase = 1024;  // holding registers below this mirror the input registers
+constexpr int kCoilBase    = 16384;  // coils below this mirror the discrete inputs
+constexpr int kHoldingBase = 1024;   // holding registers below this mirror the input registers
 
 // Modbus data formats of a mapping.
 enum DataFormat : int { kBit = 0, kRegister16 = 1, kRegister32 = 2, kText12 = 3, kText7 = 4, kText1 = 5 };
@@ -23,23 +24,12 @@ int registerWidth(int format, int address);
 
 // Table sizes: configured where given, else derived from the store's Modbus list.
 struct ImageSizes {
-  int coils;            // whole table, base included
+  int coils;  // whole table, base included
   int discreteInputs;
   int inputRegisters;
-  int holding;          // whole table, base included
+  int holding;  // whole table, base included
 };
 ImageSizes resolveSizes(const TableSizes& configured, void (*log)(const char* what, int value));
-
-// Word layouts of a value v in two registers.
-struct WordPair {
-  uint16_t atAddress;
-  uint16_t atNext;
-};
-WordPair inputLayout32(int v);                // high word first
-WordPair holdingLayout32(int v, bool swapped);  // low word first unless swapped
-WordPair dateLayout(int v);                   // the packed date's three bytes
-int readHolding32(WordPair words, bool swapped);
-int readDate(WordPair words);
 
 class RegisterImage {
  public:

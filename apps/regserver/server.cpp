@@ -16,8 +16,8 @@
 namespace regserver {
 
 namespace {
-constexpr int kSendTimeoutMs = 100;        // a client that never reads its replies is dropped
-constexpr int kAcceptPauseMs = 100;        // breathing time when descriptors ran out
+constexpr int kSendTimeoutMs = 100;  // a client that never reads its replies is dropped
+constexpr int kAcceptPauseMs = 100;  // breathing time when descriptors ran out
 
 const char* dotted(uint32_t address) {
   in_addr in{};
@@ -71,7 +71,7 @@ bool Server::serveOnce(int waitMs) {
 void Server::acceptClient() {
   sockaddr_in address{};
   socklen_t length = sizeof address;
-  const int fd = accept(listeningSocket_, reinterpret_cast<sockaddr*>(&address), &length);
+  const int fd     = accept(listeningSocket_, reinterpret_cast<sockaddr*>(&address), &length);
   if (fd < 0) {
     perror("Server accept() error");
     if (errno == EMFILE || errno == ENFILE) acceptPausedUntilMs_ = orvix::platform::monotonicMs() + kAcceptPauseMs;
@@ -92,7 +92,7 @@ void Server::addClient(int fd, uint32_t address) {
   const timeval sendTimeout{0, kSendTimeoutMs * 1000};
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
   FD_SET(fd, &watched_);
-  highestFd_ = std::max(highestFd_, fd);
+  highestFd_                              = std::max(highestFd_, fd);
   clientAddress_[static_cast<size_t>(fd)] = address;
   ++noOfClients_;
 }
@@ -116,10 +116,10 @@ void Server::serveClient(int fd) {
 }
 
 void Server::handleRequest(int fd, const uint8_t* query, int length) {
-  const int h = modbus_get_header_length(ctx_);
-  const int unit = query[h - 1];
+  const int h        = modbus_get_header_length(ctx_);
+  const int unit     = query[h - 1];
   const int function = query[h];
-  const int address = (query[h + 1] << 8) | query[h + 2];
+  const int address  = (query[h + 1] << 8) | query[h + 2];
   std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Read registe:r Offset %d, Slave %d, function %d, address %d\n",
                __FILE_NAME__, __LINE__, "main", h, unit, function, address);
   switch (function) {
@@ -144,7 +144,8 @@ void Server::handleRequest(int fd, const uint8_t* query, int length) {
                    __FILE_NAME__, __LINE__, "main", h, unit, function, address);
       break;
     case MODBUS_FC_WRITE_MULTIPLE_REGISTERS:
-      std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Write mult reg: Rc: %d Offset %d, Slave %d, function %d, address %d\n",
+      std::fprintf(requestLog_,
+                   "DEBUG: %s:%d:%s(): Write mult reg: Rc: %d Offset %d, Slave %d, function %d, address %d\n",
                    __FILE_NAME__, __LINE__, "main", length, h, unit, function, address);
       break;
     default:
@@ -153,11 +154,12 @@ void Server::handleRequest(int fd, const uint8_t* query, int length) {
       break;
   }
 
-  int replied = 0;
+  int replied            = 0;
   const RequestKind kind = classifyFunction(function);
   if (kind == RequestKind::kUnsupported) {
     replied = modbus_reply_exception(ctx_, query, MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
-  } else if (kind == RequestKind::kWrite && !passesLockGate(function, address, clientAddress_[static_cast<size_t>(fd)])) {
+  } else if (kind == RequestKind::kWrite &&
+             !passesLockGate(function, address, clientAddress_[static_cast<size_t>(fd)])) {
     replied = modbus_reply_exception(ctx_, query, MODBUS_EXCEPTION_SLAVE_OR_SERVER_BUSY);
     std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Blocked modbus requ from %s\n", __FILE_NAME__, __LINE__, "main",
                  dotted(clientAddress_[static_cast<size_t>(fd)]));

@@ -6,8 +6,8 @@
 #include <sys/select.h>
 
 #include <array>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 
 #include "registerimage.h"
 #include "synchroniser.h"
@@ -44,7 +44,7 @@ class Server {
   int noOfClients_ = 0;
   int highestFd_;
   fd_set watched_;
-  int64_t acceptPausedUntilMs_ = 0;                // after running out of descriptors
+  int64_t acceptPausedUntilMs_ = 0;                   // after running out of descriptors
   std::array<uint32_t, FD_SETSIZE> clientAddress_{};  // per descriptor, as accept gave it
 };
 

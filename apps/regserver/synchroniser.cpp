@@ -8,6 +8,8 @@
 
 namespace regserver {
 
+using modbusmap::WordPair;
+
 namespace {
 
 constexpr int kWordBits = 16;
@@ -46,7 +48,7 @@ void Synchroniser::updateAll() {
   const int count = dbGetModbusNoOfIndex();
   for (int index = 0; index < count; ++index) {
     const int handle = dbGetModbusHandlePointer(index);
-    const Mapping m{index,  dbGetModbusAddress(index),     dbGetModbusDataFormat(index),
+    const Mapping m{index,  dbGetModbusAddress(index),   dbGetModbusDataFormat(index),
                     handle, dbReadValueByHandle(handle), dbGetModbusLastValue(index)};
     if (m.format == kBit) {
       if (m.address < kCoilBase) {
@@ -101,8 +103,8 @@ void Synchroniser::syncCoil(const Mapping& m) {
   }
 
   std::printf("we are in local remote state, server updated \n");
-  const bool switchesOff = (m.handle == handles::kTron && coil == 0) ||
-                           (m.handle == handles::kTroffCommand && coil == 1);
+  const bool switchesOff =
+      (m.handle == handles::kTron && coil == 0) || (m.handle == handles::kTroffCommand && coil == 1);
   if (switchesOff) {
     if (!dbSetValueByHandle(m.handle, coil, &code)) return;
     dbSetModbusLastValue(m.index, coil);
@@ -123,7 +125,7 @@ void Synchroniser::acceptCoilWrite(const Mapping& m, int coil) {
 
 void Synchroniser::syncInputRegister(const Mapping& m) {
   if (m.format == kRegister32) {
-    const WordPair words = inputLayout32(m.value);
+    const WordPair words = modbusmap::inputLayout32(m.value);
     if (!image_.hasInputRegisters(m.address, 2)) return;
     image_.setInputRegister(m.address, words.atAddress);
     image_.setInputRegister(m.address + 1, words.atNext);
@@ -139,7 +141,7 @@ void Synchroniser::syncInputRegister(const Mapping& m) {
 
 void Synchroniser::publishText(int address, int width, int textIndex) {
   const volatile char* text = shared_mem->text.txt[textIndex];
-  bool ended = false;
+  bool ended                = false;
   for (int i = 0; i < width; ++i) {
     ended = ended || i >= kTextSize || text[i] == '\0';
     image_.setHolding(address + i, ended ? 0 : static_cast<uint16_t>(static_cast<unsigned char>(text[i])));
@@ -148,8 +150,8 @@ void Synchroniser::publishText(int address, int width, int textIndex) {
 
 void Synchroniser::syncHoldingText(const Mapping& m) {
   const int width = textWidth(m.format);
-  int textIndex = 0;
-  int code = 0;
+  int textIndex   = 0;
+  int code        = 0;
   if (!image_.hasHolding(m.address, width) || !dbGetTextIndexByHandle(m.handle, &textIndex, &code)) return;
 
   if (m.value != m.last) {
@@ -163,7 +165,7 @@ void Synchroniser::syncHoldingText(const Mapping& m) {
     bool ended = false;
     for (int i = 0; i < width; ++i) {
       const uint16_t reg = image_.holding(m.address + i);
-      ended = ended || reg == 0;
+      ended              = ended || reg == 0;
       if (ended) {
         image_.setHolding(m.address + i, 0);
       } else {
@@ -192,8 +194,8 @@ void Synchroniser::writeNumber(const Mapping& m, int value) {
     image_.setHolding(m.address, static_cast<uint16_t>(static_cast<uint32_t>(value) & 0xFFFF));
     return;
   }
-  const WordPair words = m.handle == handles::kDate ? dateLayout(value)
-                                                    : holdingLayout32(value, dbIsSwapWordBitSet(m.index));
+  const WordPair words = m.handle == handles::kDate ? modbusmap::dateLayout(value)
+                                                    : modbusmap::holdingLayout32(value, dbIsSwapWordBitSet(m.index));
   image_.setHolding(m.address, words.atAddress);
   image_.setHolding(m.address + 1, words.atNext);
 }
@@ -201,12 +203,13 @@ void Synchroniser::writeNumber(const Mapping& m, int value) {
 int Synchroniser::readNumber(const Mapping& m) const {
   if (m.format == kRegister16) return image_.holding(m.address);
   const WordPair words{image_.holding(m.address), image_.holding(m.address + 1)};
-  return m.handle == handles::kDate ? readDate(words) : readHolding32(words, dbIsSwapWordBitSet(m.index));
+  return m.handle == handles::kDate ? modbusmap::readDate(words)
+                                    : modbusmap::readHolding32(words, dbIsSwapWordBitSet(m.index));
 }
 
 int Synchroniser::publishedValue(const Mapping& m, int value) const {
   if (m.format == kRegister16) return static_cast<int>(static_cast<uint32_t>(value) & 0xFFFF);
-  if (m.handle == handles::kDate) return readDate(dateLayout(value));
+  if (m.handle == handles::kDate) return modbusmap::readDate(modbusmap::dateLayout(value));
   return value;
 }
 

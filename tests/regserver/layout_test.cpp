@@ -11,29 +11,6 @@ namespace {
 
 using namespace regserver;
 
-TEST(RegisterLayout, ThirtyTwoBitWordsInEveryLayout) {
-  const WordPair lowFirst = holdingLayout32(0x00012345, false);
-  EXPECT_EQ(lowFirst.atAddress, 0x2345);
-  EXPECT_EQ(lowFirst.atNext, 0x0001);
-  const WordPair highFirst = holdingLayout32(0x00012345, true);
-  EXPECT_EQ(highFirst.atAddress, 0x0001);
-  EXPECT_EQ(highFirst.atNext, 0x2345);
-  const WordPair input = inputLayout32(0x00012345);
-  EXPECT_EQ(input.atAddress, 0x0001);
-  EXPECT_EQ(input.atNext, 0x2345);
-  for (const int value : {0, -1, 0x7FFFFFFF, static_cast<int>(0x80000000), -123456, 0x00012345}) {
-    EXPECT_EQ(readHolding32(holdingLayout32(value, false), false), value);
-    EXPECT_EQ(readHolding32(holdingLayout32(value, true), true), value);
-  }
-}
-
-TEST(RegisterLayout, PackedDateKeepsItsThreeBytes) {
-  const WordPair date = dateLayout(0x00ABCDEF);
-  EXPECT_EQ(date.atAddress, 0xABCD);
-  EXPECT_EQ(date.atNext, 0xEF00);
-  EXPECT_EQ(readDate(date), 0xABCDEF);
-}
-
 TEST(RegisterLayout, WidthsOfEachFormat) {
   EXPECT_EQ(registerWidth(kRegister16, 1100), 1);
   EXPECT_EQ(registerWidth(kRegister32, 1100), 2);
