@@ -91,6 +91,7 @@ bool readSetUp(const char* path, SetUp* setUp) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // progress lines reach the log as they happen
   if (argc < 2) {
     std::fprintf(stderr, "Usage: %s <set-up file>\n", argv[0]);
     return 1;

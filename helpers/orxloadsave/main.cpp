@@ -31,6 +31,8 @@ bool parseAction(const char* option, Action* action) {
 }
 
 int load(const char* program, const std::string& path, Action action) {
+  // Loads run at start-up, before any save: what a killed save left can go.
+  settingsfile::removeStaleTemporaries(path);
   std::ifstream file(path, std::ios::binary);
   if (!file) {
     std::fprintf(stderr, "%s: cannot read %s: %s\n", program, path.c_str(), std::strerror(errno));

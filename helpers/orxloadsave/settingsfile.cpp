@@ -1,5 +1,8 @@
 #include "settingsfile.h"
 
+#include <dirent.h>
+#include <unistd.h>
+
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -161,6 +164,22 @@ bool saveSettings(const std::string& realPath, FILE* errors) {
     dbSetSaveValueByHandle(written[i].handle, written[i].value, &ignored);
   }
   return true;
+}
+
+void removeStaleTemporaries(const std::string& realPath) {
+  const size_t slash = realPath.rfind('/');
+  const std::string directory = slash == std::string::npos ? "." : realPath.substr(0, slash + 1);
+  const std::string prefix = realPath.substr(slash == std::string::npos ? 0 : slash + 1) + ".tmp";
+  DIR* listing = opendir(directory.c_str());
+  if (listing == nullptr) return;
+  while (const dirent* entry = readdir(listing)) {
+    const std::string name = entry->d_name;
+    if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+        name.find_first_not_of("0123456789", prefix.size()) == std::string::npos) {
+      unlink((directory + name).c_str());
+    }
+  }
+  closedir(listing);
 }
 
 LoadCounts loadSettings(std::string_view fileText, FILE* errors, FILE* listing) {

@@ -28,6 +28,9 @@ std::string composeSettings();
 // the written values the save values. False, with the reason on errors, when it failed.
 bool saveSettings(const std::string& realPath, FILE* errors);
 
+// Removes what saves killed half-way left beside the file (its temporary copies).
+void removeStaleTemporaries(const std::string& realPath);
+
 struct LoadCounts {
   int loaded = 0;
   int refused = 0;  // malformed, unknown, not stored or out of range: the default stays

@@ -33,6 +33,7 @@ bool positiveNumber(const char* text, int* value) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // progress lines reach the log as they happen
   int simulatedSeconds = 0;
   int minutes = 0;
   if (argc < 3 || !positiveNumber(argv[1], &simulatedSeconds) || !positiveNumber(argv[2], &minutes)) {
