@@ -1,0 +1,186 @@
+// The simulated signal processor with its bridge on a private store and a fixed clock.
+#include <gtest/gtest.h>
+
+#include "canbridge.h"
+#include "orxtags/storebuilder.h"
+#include "private_store.h"
+#include "sharedmem/tagaccess.h"
+#include "signalprocessor.h"
+
+namespace dspsim {
+namespace {
+
+ModelConstants quietField() {
+  ModelConstants c;
+  c.randomSeed = 7;
+  c.sparkRateAtSparkover = 0;  // sparks only on request
+  return c;
+}
+
+class SignalProcessorTest : public orvix::testing::StoreTest {
+ protected:
+  void SetUp() override {
+    StoreTest::SetUp();
+    tagstore::buildTagStore();
+    adoptModuleValues(dsp_);
+  }
+  // Runs the processor and the bridge for this many ms in 50 ms sets.
+  void run(int ms) {
+    for (int t = 0; t < ms; t += 50) {
+      now_ += 50;
+      processor_.step(now_);
+      publishLinkTraffic(exchangeCanMap(dsp_));
+    }
+  }
+  int value(int tagHandle) { return dbReadValueByHandle(tagHandle); }
+  void set(int tagHandle, int v) {
+    int errCode = 0;
+    ASSERT_TRUE(dbSetValueByHandle(tagHandle, v, &errCode)) << tagHandle << " code " << errCode;
+  }
+  void switchOn(int limitMa) {
+    set(handle::kFunCurrLimit, limitMa);
+    set(handle::kTron, 1);
+  }
+
+  ModelConstants constants_ = quietField();
+  DspRegisters dsp_;
+  SignalProcessor processor_{constants_, dsp_};
+  int64_t now_ = 0;
+};
+
+TEST_F(SignalProcessorTest, TronStatusFollowsTheRunCommandAfterTheStartDelay) {
+  switchOn(400);
+  run(900);
+  EXPECT_EQ(value(handle::kTronStatus), 0);
+  EXPECT_EQ(value(handle::kSecCurrPulse), 0);
+  run(200);
+  EXPECT_EQ(value(handle::kTronStatus), 1);
+  set(handle::kTron, 0);
+  run(100);
+  EXPECT_EQ(value(handle::kTronStatus), 0);
+  EXPECT_EQ(value(handle::kSecCurrPulse), 0);
+  EXPECT_EQ(value(handle::kLimiter), kLimiterOff);
+}
+
+TEST_F(SignalProcessorTest, CurrentFollowsTheFunctionalLimit) {
+  switchOn(400);
+  run(2500);
+  EXPECT_NEAR(value(handle::kSecCurrPulse), 400, 2);
+  EXPECT_EQ(value(handle::kLimiter), kLimiterPulseCurrent);
+  EXPECT_GT(value(handle::kSecVoltAvg), constants_.coronaOnsetVoltage);
+  EXPECT_EQ(value(handle::kLineFrequency), 500);
+  EXPECT_EQ(value(handle::kFiringRatio), 10000);
+  set(handle::kFunCurrLimit, 100);
+  run(1000);
+  EXPECT_NEAR(value(handle::kSecCurrPulse), 100, 2);
+  // A charge ratio of 3 fires a third of the half-cycles.
+  set(handle::kFakeCr, 3);
+  run(1000);
+  EXPECT_EQ(value(handle::kFiringRatio), 3333);
+  EXPECT_NEAR(value(handle::kSecCurrAvg), 33, 1);
+}
+
+TEST_F(SignalProcessorTest, ASparkCountsDropsTheCurrentAndRecovers) {
+  switchOn(500);
+  run(3000);
+  const int peak = value(handle::kSecVoltPeak);
+  processor_.handle({RequestKind::kSpark});
+  run(50);
+  EXPECT_EQ(value(handle::kAccSpark), 1);
+  EXPECT_EQ(value(handle::kSpm), 1);
+  EXPECT_NEAR(value(handle::kSparkCurrent), 475, 26);  // 90..100 % of the pulse current
+  EXPECT_EQ(value(handle::kLastActiveSlopeAtSpark), kSlopeC);
+  EXPECT_NEAR(value(handle::kSparkVoltage), peak, 5);
+  EXPECT_GE(value(handle::kSparkDvdt), 480);
+  EXPECT_EQ(value(handle::kLimiter), kLimiterSpark);
+  EXPECT_LT(value(handle::kSecCurrPulse), 500);
+  // A second spark during the recovery is a double spark.
+  run(100);
+  processor_.handle({RequestKind::kSpark});
+  run(50);
+  EXPECT_EQ(value(handle::kAccDoubleSpark), 1);
+  EXPECT_EQ(value(handle::kAccSpark), 1);
+  run(10000);  // recovery, then slope C back to the limit
+  EXPECT_NEAR(value(handle::kSecCurrPulse), 500, 2);
+  EXPECT_EQ(value(handle::kLimiter), kLimiterPulseCurrent);
+  EXPECT_EQ(value(handle::kActiveSlope), kSlopeC);
+  // The module may reset the accumulated counter; counting goes on from there.
+  set(handle::kAccSpark, 0);
+  run(50);
+  processor_.handle({RequestKind::kSpark});
+  run(50);
+  EXPECT_EQ(value(handle::kAccSpark), 1);
+}
+
+TEST_F(SignalProcessorTest, SparksComeMoreOftenCloserToSparkOver) {
+  constants_.sparkRateAtSparkover = 60;
+  const auto sparksInTenMinutesAt = [this](int limitMa) {
+    SignalProcessor processor(constants_, dsp_);
+    set(handle::kAccSpark, 0);
+    set(handle::kFunCurrLimit, limitMa);
+    set(handle::kTron, 1);
+    for (int t = 0; t < 600000; t += 50) {
+      now_ += 50;
+      processor.step(now_);
+      publishLinkTraffic(exchangeCanMap(dsp_));
+    }
+    set(handle::kTron, 0);
+    return value(handle::kAccSpark);
+  };
+  const int low = sparksInTenMinutesAt(300);
+  const int high = sparksInTenMinutesAt(900);
+  EXPECT_LT(low, 10);
+  EXPECT_GT(high, 5 * std::max(low, 1));
+}
+
+TEST_F(SignalProcessorTest, OwnAlarmsTripAndAreClearedByTheOperatorReset) {
+  switchOn(400);
+  run(2000);
+  processor_.handle({RequestKind::kRaiseAlarm, findDspAlarm("vxi_alttemphight")});
+  run(100);
+  EXPECT_EQ(value(2), 1);
+  EXPECT_EQ(value(handle::kSumAlarm), 1);
+  EXPECT_EQ(value(handle::kTron), 0);  // a trip drops the run command
+  EXPECT_EQ(value(handle::kTronStatus), 0);
+  // A warning does not switch off.
+  processor_.handle({RequestKind::kRaiseAlarm, findDspAlarm("vxi_alwcheckoilw")});
+  run(100);
+  EXPECT_EQ(value(3), 1);
+
+  set(handle::kSumAlarmReset, 1);
+  run(200);
+  EXPECT_EQ(value(handle::kSumAlarmReset), 1);  // held long enough for the module to see it
+  EXPECT_EQ(value(2), 1);
+  run(300);
+  EXPECT_EQ(value(handle::kSumAlarmReset), 0);
+  EXPECT_EQ(value(2), 0);
+  EXPECT_EQ(value(3), 0);
+  EXPECT_EQ(value(handle::kSumAlarm), 0);
+  switchOn(400);
+  run(1500);
+  EXPECT_EQ(value(handle::kTronStatus), 1);
+}
+
+TEST_F(SignalProcessorTest, HeartbeatAlternatesUntilStopped) {
+  int changes = 0;
+  int previous = value(handle::kHeartbeat);
+  for (int second = 0; second < 10; ++second) {
+    run(1000);
+    changes += value(handle::kHeartbeat) != previous;
+    previous = value(handle::kHeartbeat);
+  }
+  EXPECT_GE(changes, 9);
+  processor_.handle({RequestKind::kHeartbeatStop});
+  for (int second = 0; second < 10; ++second) {
+    run(1000);
+    EXPECT_EQ(value(handle::kHeartbeat), 1);
+  }
+  processor_.handle({RequestKind::kHeartbeatRun});
+  run(1000);
+  EXPECT_EQ(value(handle::kHeartbeat), 0);
+  run(1000);
+  EXPECT_EQ(value(handle::kHeartbeat), 1);
+}
+
+}  // namespace
+}  // namespace dspsim
