@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "energisationstate.h"
 #include "modbusclient.h"
 
 constexpr int kPathSize = 100;  // 99 characters and the terminator
@@ -39,6 +40,7 @@ struct Daemon {
   int maxIdleCurrent = 0;     // mA, "maxIdleCurrent" setting
   int heartbeatSeconds = 0;   // consecutive seconds the heartbeat read 1
   uint8_t scopeRestartCounter = 0;  // passes until the scope program restarts
+  EnergisationState energisation;   // sparks, limiter, modes and run command between passes
 
   ModbusClient modbus;  // the unit's own register server; held for the later functions
 };

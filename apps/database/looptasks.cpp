@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "housekeeping.h"
 #include "orxtime/clocktags.h"
 #include "platform/platform.h"
 #include "platform/shell.h"
@@ -148,7 +149,9 @@ bool handleHeartBeat(Daemon& daemon) {
     return false;
   }
   daemon.heartbeatSeconds = std::min(daemon.heartbeatSeconds + 1, kHeartbeatStuckSeconds + 1);
-  return daemon.heartbeatSeconds == kHeartbeatStuckSeconds;
+  if (daemon.heartbeatSeconds != kHeartbeatStuckSeconds) return false;
+  resetDSPreadings();
+  return true;
 }
 
 bool restartScopeOnRequest(Daemon& daemon) {

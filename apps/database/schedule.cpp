@@ -3,6 +3,7 @@
 #include <set>
 
 #include "alarmtasks.h"
+#include "energisationtasks.h"
 #include "looptasks.h"
 
 namespace {
@@ -13,27 +14,43 @@ namespace {
 constexpr ScheduledTask kLoopSchedule[] = {
     {updateDateTag,             inSlots({1}),        "date"},
     {requestMasterSync,         inSlots({1}),        "master sync at 23:59:00"},
+    {runSetSpmString,           inSlots({1}),        "setSpmString"},
     {countModbusRefresh,        inSlots({2, 15}),    "Modbus refresh counter"},
+    {runCheckModeSettings,      inSlots({2, 15}),    "checkModeSettings"},
+    {runCalculateImpedance,     inSlots({2, 15}),    "calculateImpedance"},
     {recordAlarms,              inSlots({3, 16}),    "handleAlarms"},
     {publishStatusWord,         inSlots({3, 16}),    "setStatusWord"},
     {clearHistoryOnRequest,     inSlots({4, 17}),    "clearAndStoreErrorHistory"},
     {flagErrorsInLogFile,       inSlots({4, 17}),    "errors in log file"},
     {saveOnRequest,             inSlots({5, 18}),    "checkSaveSettings"},
     {restoreDefaultsOnRequest,  inSlots({5, 18}),    "checkSetDefaults"},
+    {runSetCurrDens,            inSlots({7}),        "setCurrDens"},
+    {runSetAuxCurr,             inSlots({7}),        "setAuxCurr"},
     {publishErrorStatistics,    inSlots({7}),        "updateErrorStatistics"},
+    {runCollectorArea,          inSlots({7}),        "collectorArea"},
     {restartDspOnRequest,       inSlots({7}),        "restartDspCheck"},
     {reportUnsavedSettings,     inSlots({8}),        "checkForModifications"},
     {raiseLocalRemoteWarning,   inSlots({8}),        "checkExternalControlBlocked"},
     {countIpChangeSeconds,      inSlots({9}),        "IP-change counter"},
     {superviseViMeasurement,    inSlots({11}),       "V-I supervision"},
+    {runDynamicLimits,          inSlots({12}),       "dynamicLimits"},
+    {runRiseTimeCalculations,   inSlots({12}),       "handleRiseTimeCalculations"},
+    {runSparkRecoveryCurve,     inSlots({12}),       "sparkRecoveryCurve"},
     {blinkLeds,                 inSlots({13}),       "signalLed"},
+    {runViMin,                  inSlots({13}),       "viMin"},
     {runClockTasks,             inSlots({19}),       "clock tasks"},
     {handleHeartBeat,           kEachNewSecond,      "handleHeartBeat"},
     {foldSumAlarms,             kEveryPass,          "setSumAlarm"},
+    {runUpdateTronFile,         kEveryPass,          "updateTronFile"},
+    {runFunctionalLimiter,      kEveryPass,          "functionalLimiter"},
+    {runHandleTronCmd,          kEveryPass,          "handleTronCmd"},
     {flagViCancelPossible,      kEveryPass,          "controlCancelPossibleFlag"},
     {triggerTrendLog,           kEveryPass,          "letsLog"},
     {restartScopeOnRequest,     kEveryPass,          "scopeGrabReset"},
+    {runSparkStatistics,        kEveryPass,          "sparkStatistics"},
     {takeInvertedResetInput,    kEveryPass,          "handleSumAlarmResetRev"},
+    {runSparkRecoveryRotation,  kEveryPass,          "handleSPMtoSparcRecovery"},
+    {runCurrDensWhileMeasuring, kEveryPass,          "setCurrDens while measuring"},
     {countAlarmReset,           kEveryPass,          "alarm-reset counter"},
 };
 
@@ -45,7 +62,12 @@ constexpr ClockTask kClockSchedule[] = {
     {endIpChangeWait,         60,     1,     "IP-change time-out"},
     {updateIdleCurrentLimit,  60,     1,     "maximum idle current"},
     {takeModbusPollRate,      10,     2,     "Modbus poll rate"},
+    {runUpdateComSpeed,       10,     2,     "updateComSpeed"},
+    {runSetPositionString,    10,     2,     "setPositionString"},
+    {runPulseCurrentRatio,    10,     2,     "pulseCurrentRatioCalculation"},
     {checkUpdateFiles,        10,     2,     "update-file check"},
+    {runMaxMediumDvDt,        3,      0,     "maxMediumDvDt"},
+    {runMasterModeSelector,   3,      0,     "masterModeSelector"},
 };
 // clang-format on
 

@@ -15,6 +15,7 @@
 #include "settings.h"
 #include "sharedmem/shmem.h"
 #include "sharedmem/tagaccess.h"
+#include "tron.h"
 
 namespace {
 
@@ -137,6 +138,7 @@ void prepareLoop(Daemon& daemon) {
     std::fprintf(stderr, "cannot create the Modbus context\n");
   }
   setTag(kTron, 0);
+  makeDSPtroff();
   stampClock();  // the first slots already work on the time of day
   setTag(kViMinCurrent, (dbReadValueByHandle(kCollectorArea) * dbReadValueByHandle(kViMinCurrDens) + 500) / 1000);
   setTag(kSaveSet, 1);  // the first pass of slot 5 saves the settings once
