@@ -1,7 +1,6 @@
 #include "filehelpers.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 #include "platform/platform.h"
@@ -20,8 +19,6 @@ FilePointer openUnitFile(const char* filename, const char* mode) {
 }
 
 }  // namespace
-
-int fileExists(const char* filename) { return openUnitFile(filename, "rb") != nullptr ? 1 : 0; }
 
 long getFileSize(const char* filename) {
   const FilePointer file = openUnitFile(filename, "rb");
@@ -49,15 +46,4 @@ void copyFile(const char* source, const char* destination) {
     }
   }
   std::printf("File copied successfully.\n");
-}
-
-int executeShellCommand(const char* command) {
-  std::fflush(nullptr);
-  const int status = std::system(command);
-  if (status == -1) {
-    std::printf("Failed to execute the command.\n");
-    return -1;
-  }
-  std::printf("Command executed. Exit status: %d\n", status);
-  return status;
 }

@@ -1,11 +1,7 @@
 // Small file helpers of the settings persistence; file names are unit paths.
 #pragma once
 
-// 1 when the file opens for reading, else 0.
-int fileExists(const char* filename);
 // Size in bytes, -1 when the file cannot be opened.
 long getFileSize(const char* filename);
 // Binary copy in 4096-byte blocks, reporting the outcome on standard output.
 void copyFile(const char* source, const char* destination);
-// Runs the command, reporting its raw exit status; -1 when the shell cannot start.
-int executeShellCommand(const char* command);
