@@ -24,7 +24,6 @@ class AlarmHistory {
 
   AlarmHistory();
   void setFiles(Files files) { files_ = std::move(files); }
-  const Files& files() const { return files_; }
 
   // Twice a second: records the first newly active alarm of the scan order (at most one
   // per call) and forgets alarms that went inactive, or all of them after a reset.

@@ -4,24 +4,31 @@
 
 namespace {
 
+struct StatusField {
+  int sourceHandle;  // tag whose low bits fill the field
+  int firstBit;
+  int width;  // bits
+};
+
 // clang-format off
-// source tag                    first bit  width  field
+// Read in this order.
+// source  first bit  width    source tag          field
 constexpr StatusField kStatusWordFields[] = {
-    {922, /* vxo_lockedmode */   0,         1,     "localremote"},
-    {217, /* vxi_frsource */     1,         3,     "firingratiosource"},
-    {621, /* vxo_nodeaddress */  4,         8,     "nodenumber"},
-    {94,  /* vxo_tron */         12,        1,     "tron"},
-    {86,  /* vxi_tronstatus */   31,        1,     "tronstatus"},
-    {104, /* vxo_testmode */     13,        1,     "testmode"},
-    {83,  /* vxi_setnochange */  14,        1,     "setnochange"},
-    {0,   /* vxi_sumalarm */     15,        1,     "sumalarm"},
-    {49,  /* vxi_iogr1outp */    19,        1,     "ioGr1o"},
-    {51,  /* vxi_iogr2outp */    18,        1,     "ioGr2o"},
-    {53,  /* vxi_iogr3outp */    17,        1,     "ioGr3o"},
-    {55,  /* vxi_iogr4outp */    16,        1,     "ioGr4o"},
-    {87,  /* vxi_measurement */  20,        3,     "measurementMode"},
-    {560, /* vxo_mode */         23,        3,     "mode"},
-    {212, /* vxi_limiter */      26,        5,     "limiter"},
+    {922,  0,         1},   // vxo_lockedmode      localremote
+    {217,  1,         3},   // vxi_frsource        firingratiosource
+    {621,  4,         8},   // vxo_nodeaddress     nodenumber
+    {94,   12,        1},   // vxo_tron            tron
+    {86,   31,        1},   // vxi_tronstatus      tronstatus
+    {104,  13,        1},   // vxo_testmode        testmode
+    {83,   14,        1},   // vxi_setnochange     setnochange
+    {0,    15,        1},   // vxi_sumalarm        sumalarm
+    {49,   19,        1},   // vxi_iogr1outp       ioGr1o
+    {51,   18,        1},   // vxi_iogr2outp       ioGr2o
+    {53,   17,        1},   // vxi_iogr3outp       ioGr3o
+    {55,   16,        1},   // vxi_iogr4outp       ioGr4o
+    {87,   20,        3},   // vxi_measurement     measurementMode
+    {560,  23,        3},   // vxo_mode            mode
+    {212,  26,        5},   // vxi_limiter         limiter
 };
 // clang-format on
 
@@ -35,8 +42,6 @@ constexpr uint32_t kTronStatusBit               = 1u << 31;
 }  // namespace
 
 uint32_t statusWord = 0;
-
-std::span<const StatusField> statusWordFields() { return kStatusWordFields; }
 
 void setStatusWord() {
   statusWord = 0;

@@ -3,17 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
-
-struct StatusField {
-  int sourceHandle;  // tag whose low bits fill the field
-  int firstBit;
-  int width;  // bits
-  const char* name;
-};
-
-// The fields in the order their source tags are read.
-std::span<const StatusField> statusWordFields();
 
 // The word as last built by setStatusWord.
 extern uint32_t statusWord;
