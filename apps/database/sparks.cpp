@@ -4,16 +4,16 @@
 
 #include "controlmath.h"
 #include "energisationtags.h"
+#include "limiter.h"
 #include "platform/platform.h"
 
 using namespace etag;
 
 namespace {
 
-// Codes of vxi_limiter and vxi_funlimiter.
+// Codes of vxi_limiter.
 constexpr int kLimiterAverageCurrent = 2;  // 2..5: the output is held by a voltage-side limit
 constexpr int kLimiterIgnitionAngle = 5;
-constexpr int kFunLimiterRamping = 12;
 constexpr int kSlopeAtLimit = 6;  // vxi_activeslope: the controller sits at its limit
 constexpr int kSlopeFi = 3;       // slopes counted in the spark distribution: FI, A, B, C
 constexpr int kSlopeC = 6;
@@ -21,12 +21,14 @@ constexpr int kSlopeB = 5;
 
 constexpr int kWindowSeconds = 10;
 constexpr int kLeastWindowPasses = 30;  // fewer passes in a window: the window is not closed
-constexpr int kShortPerLong = kShortWindows / 10;  // sum of the short ring / 6: per mille
+constexpr int kPerMilleOfShortSum = kShortWindows / 10;  // mean of the % entries in per mille: sum / 6
 
-// Means over the newest entries, selected by vxo_limiterstatshort and vxo_limiterstatlong.
-// setting:                                   0  1  2   3   4   5   6   7
-constexpr int kShortMeanEntries[] = {1, 6, 30, 60};                  // 10 s .. 10 min
-constexpr int kLongMeanEntries[] = {1, 3, 6, 12, 24, 36, 72, 144};   // 10 min .. 24 h
+// clang-format off
+// Entries averaged for the time in slope, indexed by vxo_limiterstatshort and
+// vxo_limiterstatlong.
+constexpr int kShortMeanEntries[] = {1, 6, 30, 60};                  // 10 s, 1, 5, 10 min
+constexpr int kLongMeanEntries[]  = {1, 3, 6, 12, 24, 36, 72, 144};  // 10, 30 min, 1, 2, 4, 6, 12, 24 h
+// clang-format on
 
 constexpr int kSpareCurrentMargin = 4;  // mA the pulse current may stay below the limit in slope
 constexpr int kLeastSparkSense = 10;     // below: the spark sense follows the dv/dt levels
@@ -44,13 +46,15 @@ struct RateBand {
   int newWeight;  // weight of the rate from the intervals
   int oldWeight;  // weight of the present rate
 };
-// up to     intervals  new  old
+// clang-format off
+// up to    intervals  new  old
 constexpr RateBand kRateBands[] = {
-    {250,        4,         1,        0},
-    {500,        5,         2,        1},
-    {1000,       6,         1,        1},
-    {INT_MAX,    6,         1,        3},
+    {250,     4,         1,   0},
+    {500,     5,         2,   1},
+    {1000,    6,         1,   1},
+    {INT_MAX, 6,         1,   3},
 };
+// clang-format on
 
 bool voltageSideLimit(int limiter) { return limiter >= kLimiterAverageCurrent && limiter <= kLimiterIgnitionAngle; }
 
@@ -84,7 +88,7 @@ void closeWindow(SparkStatistics& s) {
     if (--s.pLong < 0) s.pLong = kLongWindows - 1;
     int sum = 0;
     for (const int16_t entry : s.shortSlopeStat) sum += entry;
-    s.longSlopeStat[s.pLong] = static_cast<int16_t>(sum / kShortPerLong);
+    s.longSlopeStat[s.pLong] = static_cast<int16_t>(sum / kPerMilleOfShortSum);
   }
   s.shortSlopeStat[s.pShort] = static_cast<int16_t>(s.slope * 100 / (s.slope + s.noSlope));
   writeTag(kTimeInSlopeShort, meanOfNewest(s.shortSlopeStat.data(), kShortWindows, s.pShort,
