@@ -12,23 +12,23 @@ struct StatusField {
 
 // clang-format off
 // Read in this order.
-// source  first bit  width    source tag          field
+//   source  first bit  width        source tag          field
 constexpr StatusField kStatusWordFields[] = {
-    {922,  0,         1},   // vxo_lockedmode      localremote
-    {217,  1,         3},   // vxi_frsource        firingratiosource
-    {621,  4,         8},   // vxo_nodeaddress     nodenumber
-    {94,   12,        1},   // vxo_tron            tron
-    {86,   31,        1},   // vxi_tronstatus      tronstatus
-    {104,  13,        1},   // vxo_testmode        testmode
-    {83,   14,        1},   // vxi_setnochange     setnochange
-    {0,    15,        1},   // vxi_sumalarm        sumalarm
-    {49,   19,        1},   // vxi_iogr1outp       ioGr1o
-    {51,   18,        1},   // vxi_iogr2outp       ioGr2o
-    {53,   17,        1},   // vxi_iogr3outp       ioGr3o
-    {55,   16,        1},   // vxi_iogr4outp       ioGr4o
-    {87,   20,        3},   // vxi_measurement     measurementMode
-    {560,  23,        3},   // vxo_mode            mode
-    {212,  26,        5},   // vxi_limiter         limiter
+    {922,    0,         1},       // vxo_lockedmode      localremote
+    {217,    1,         3},       // vxi_frsource        firingratiosource
+    {621,    4,         8},       // vxo_nodeaddress     nodenumber
+    {94,     12,        1},       // vxo_tron            tron
+    {86,     31,        1},       // vxi_tronstatus      tronstatus
+    {104,    13,        1},       // vxo_testmode        testmode
+    {83,     14,        1},       // vxi_setnochange     setnochange
+    {0,      15,        1},       // vxi_sumalarm        sumalarm
+    {49,     19,        1},       // vxi_iogr1outp       ioGr1o
+    {51,     18,        1},       // vxi_iogr2outp       ioGr2o
+    {53,     17,        1},       // vxi_iogr3outp       ioGr3o
+    {55,     16,        1},       // vxi_iogr4outp       ioGr4o
+    {87,     20,        3},       // vxi_measurement     measurementMode
+    {560,    23,        3},       // vxo_mode            mode
+    {212,    26,        5},       // vxi_limiter         limiter
 };
 // clang-format on
 
