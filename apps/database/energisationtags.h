@@ -1,5 +1,5 @@
 // Handles of the tags that the spark statistics, the limiter and the mode handling work
-// on; a test checks every named one against the definition table.
+// on (the tests address the same tags by name, so a wrong handle shows there).
 #pragma once
 
 #include <array>
