@@ -27,7 +27,7 @@ LIMITER, SEC_CURR_PULSE, FUN_CURR_LIMIT, FUN_LIMITER = 212, 224, 410, 413
 HISTORY_1_NR, HISTORY_2_NR, HISTORY_1_DATE = 294, 295, 306
 MODE, ACT_CURR_LIM, ACT_FIRING_RATIO, ACT_RECOVERY_TIME = 560, 562, 559, 565
 MODE3_VOLT_PEAK_LIM, MODE3_CURR_LIM, MODE3_FIRING_RATIO = 705, 706, 707
-UPDATES = 1120
+UPDATES, CAN_REFRESH_RATE = 1120, 1117
 # Modbus addresses.
 COIL_TRON, COIL_SUM_ALARM_RESET = 16384, 16396
 # Alarm codes.
@@ -64,9 +64,8 @@ class UnitEnergises(unittest.TestCase):
         self.image.write("/var/lib/orvix/regserver.conf", re.sub(r"(?m)^port=.*$", f"port={self.port}", conf))
         self.image.write("/var/lib/orvix/dspsim.ini", DSPSIM_CONSTANTS)
 
+        self.store = None
         self.database = self.start_database("database")
-        self.store = orvixstore.Store(self.image.key)
-        self.addCleanup(self.store.close)
         regserver = self.image.start("regserver", ["-c", "/var/lib/orvix/regserver.conf"])
         unitharness.wait_for_port(self.port, regserver)
         self.image.start("dspsim", [])
@@ -79,8 +78,11 @@ class UnitEnergises(unittest.TestCase):
         process = self.image.start("database", ["-c", "/var/lib/orvix/orvix.ini"], log_name=log_name)
         started = lambda: "SAVESTTINGS CALLED" in self.image.read(f"/var/log/{log_name}.log")
         self.assertTrue(wait_for(started, 30), f"database did not start, see {log_name}.log")
+        if self.store is None:
+            self.store = orvixstore.Store(self.image.key)
+            self.addCleanup(self.store.close)
         # The first pass saves the settings; after that the store holds the running unit.
-        self.assertTrue(wait_for(lambda: orvixstore.Store(self.image.key).value(SAVESET) == 0))
+        self.assertTrue(wait_for(lambda: self.store.value(SAVESET) == 0))
         return process
 
     def write_coil(self, address, value):
@@ -93,11 +95,16 @@ class UnitEnergises(unittest.TestCase):
         self.assertFalse(self.modbus.write_register(self.holding_address(tag_handle), value, slave=1).isError())
 
     def read_holding(self, tag_handle):
-        return self.modbus.read_holding_registers(self.holding_address(tag_handle), 1, slave=1).registers[0]
+        reply = self.modbus.read_holding_registers(self.holding_address(tag_handle), 1, slave=1)
+        return None if reply.isError() else reply.registers[0]
 
     def alarm_log(self):
-        with open(self.image.path(ALARM_LOG)) as file:
-            return file.read().splitlines()
+        """The lines of the alarm log; none for the moment the daemon renames it into place."""
+        try:
+            with open(self.image.path(ALARM_LOG)) as file:
+                return file.read().splitlines()
+        except FileNotFoundError:
+            return []
 
     def test_switch_on_ramp_trip_reset_restart_and_modes(self):
         self.switch_on_and_ramp_to_the_mode_current_limit()
@@ -105,6 +112,7 @@ class UnitEnergises(unittest.TestCase):
         self.operator_reset_clears_it()
         self.restart_keeps_the_history()
         self.mode_switch_and_working_copy_edit()
+        self.heartbeat_supervision()
 
     def switch_on_and_ramp_to_the_mode_current_limit(self):
         limit = self.store.value(ACT_CURR_LIM)
@@ -140,7 +148,7 @@ class UnitEnergises(unittest.TestCase):
         self.assertEqual((self.store.value(SUM_ALARM), self.store.value(SUM_TRIP)), (1, 1))
         self.assertTrue(wait_for(lambda: self.store.value(HISTORY_1_NR) == CODE_EXT_TRIP_1))
         self.assertEqual(self.store.value(HISTORY_1_DATE) >> 16, time.localtime().tm_year - 1900)
-        self.assertTrue(wait_for(lambda: os.path.exists(self.image.path(ALARM_LOG))))
+        self.assertTrue(wait_for(lambda: len(self.alarm_log()) == 1), self.alarm_log())
         lines = self.alarm_log()
         self.assertEqual(len(lines), 1, lines)
         self.assertRegex(lines[0], LOG_LINE.format(0, CODE_EXT_TRIP_1))
@@ -167,7 +175,7 @@ class UnitEnergises(unittest.TestCase):
         # history reloaded from the log.
         self.assertTrue(wait_for(lambda: self.store.value(HISTORY_1_NR) == CODE_RESTARTED))
         self.assertEqual(self.store.value(HISTORY_2_NR), CODE_EXT_TRIP_1)
-        self.assertTrue(wait_for(lambda: len(self.alarm_log()) == 2))
+        self.assertTrue(wait_for(lambda: len(self.alarm_log()) == 2), self.alarm_log())
         lines = self.alarm_log()
         self.assertRegex(lines[0], LOG_LINE.format(0, CODE_RESTARTED))
         self.assertRegex(lines[1], LOG_LINE.format(1, CODE_EXT_TRIP_1))
@@ -195,6 +203,18 @@ class UnitEnergises(unittest.TestCase):
         self.write_coil(COIL_TRON, True)
         self.assertTrue(wait_for(lambda: self.store.value(FUN_CURR_LIMIT) == 350))
         self.assertTrue(wait_for(lambda: abs(self.store.value(SEC_CURR_PULSE) - 350) <= 5))
+
+    def heartbeat_supervision(self):
+        # About 20 measurement sets a second reach the unit's CAN refresh rate, taken every 10 s.
+        self.assertTrue(wait_for(lambda: 100 <= self.store.value(CAN_REFRESH_RATE) <= 300, 12),
+                        self.store.value(CAN_REFRESH_RATE))
+        log = lambda: self.image.read("/var/log/database-restarted.log")
+        self.assertNotIn("reset dsp readings", log(), "a live heartbeat never reads as lost")
+        staging = self.image.path("/var/lib/orvix/dspsim.ctl.new")
+        with open(staging, "w") as file:
+            file.write("heartbeat stop\n")
+        os.rename(staging, self.image.path("/var/lib/orvix/dspsim.ctl"))
+        self.assertTrue(wait_for(lambda: "reset dsp readings" in log(), 20))
 
 
 if __name__ == "__main__":
