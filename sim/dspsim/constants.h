@@ -29,7 +29,7 @@ struct ModelConstants {
   int randomSeed = 0;                // seed of the spark generator; 0 = from the clock
 };
 
-// One INI key: where it goes, its default and the values it accepts.
+// One INI key: the field it sets and the values it accepts (the default is the field's own).
 struct ConstantRow {
   const char* key;
   int ModelConstants::*field;

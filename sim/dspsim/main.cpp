@@ -37,8 +37,15 @@ bool attachStore() {
   return false;
 }
 
+// One "dspsim: " line per problem.
 void report(const std::string& problems) {
-  if (!problems.empty()) std::fprintf(stderr, "dspsim: %s", problems.c_str());
+  size_t start = 0;
+  while (start < problems.size()) {
+    const size_t end = problems.find('\n', start);
+    const size_t length = (end == std::string::npos ? problems.size() : end) - start;
+    std::fprintf(stderr, "dspsim: %.*s\n", static_cast<int>(length), problems.c_str() + start);
+    start += length + 1;
+  }
 }
 
 }  // namespace
