@@ -1,10 +1,10 @@
 # Helpers shared by every test directory.
 find_package(GTest REQUIRED)
 
-# orvix_add_gtest(<name> SOURCES <files...> LIBS <targets...>)
+# orvix_add_gtest(<name> SOURCES <files...> LIBS <targets...> [INCLUDES <dirs...>])
 # A GoogleTest executable registered with CTest, one CTest entry per test case.
 function(orvix_add_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;INCLUDES" ${ARGN})
   if(ORVIX_FUZZ)
     return()
   endif()
@@ -12,6 +12,7 @@ function(orvix_add_gtest name)
   target_compile_definitions(${name} PRIVATE ORVIX_TEST_BUILD_BIN="${CMAKE_BINARY_DIR}/bin"
                                              ORVIX_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_include_directories(${name} PRIVATE ${ARG_INCLUDES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30)
 endfunction()
