@@ -8,9 +8,12 @@ namespace {
 // Widths of the CAN map: 1 bit, 2 16-bit word, 3 32-bit word.
 int32_t fitToWidth(int32_t value, int width) {
   switch (width) {
-    case 1: return value & 1;
-    case 2: return value & 0xFFFF;
-    default: return value;
+    case 1:
+      return value & 1;
+    case 2:
+      return value & 0xFFFF;
+    default:
+      return value;
   }
 }
 
@@ -34,8 +37,8 @@ LinkTraffic exchangeCanMap(DspRegisters& dsp) {
     const int width = dbGetCanbusDataType(address);
     if (width == 0) continue;
     const int tagHandle = dbGetCanbusHandlePointer(address);
-    int32_t tagValue = 0;
-    int errCode = 0;
+    int32_t tagValue    = 0;
+    int errCode         = 0;
     if (!dbGetValueByHandle(tagHandle, &tagValue, &errCode)) continue;
     const int32_t last = dbGetCanbusLastValue(address);
     switch (dbGetCanbusSource(address)) {
@@ -61,12 +64,12 @@ LinkTraffic exchangeCanMap(DspRegisters& dsp) {
 
 void adoptModuleValues(DspRegisters& dsp) {
   for (int address = 0; address < kNoOfCanAddresses; ++address) {
-    const int width = dbGetCanbusDataType(address);
+    const int width  = dbGetCanbusDataType(address);
     const int source = dbGetCanbusSource(address);
     if (width == 0 || (source != kToSignalProcessor && source != kBothWays)) continue;
     const int tagHandle = dbGetCanbusHandlePointer(address);
-    int32_t tagValue = 0;
-    int errCode = 0;
+    int32_t tagValue    = 0;
+    int errCode         = 0;
     if (!dbGetValueByHandle(tagHandle, &tagValue, &errCode)) continue;
     dsp[tagHandle] = fitToWidth(tagValue, width);
     dbSetCanbusLastValue(address, tagValue);

@@ -8,14 +8,14 @@ namespace dspsim {
 
 // CAN map directions as the store keeps them.
 enum CanDirection : int {
-  kToSignalProcessor = 1,    // the module's value
+  kToSignalProcessor   = 1,  // the module's value
   kFromSignalProcessor = 2,  // the signal processor's value
-  kBothWays = 3,
+  kBothWays            = 3,
 };
 
 struct LinkTraffic {
   int transmitted = 0;  // frames from the module to the signal processor
-  int received = 0;     // frames from the signal processor to the module
+  int received    = 0;  // frames from the signal processor to the module
 };
 
 // One pass over all 400 CAN addresses:

@@ -14,7 +14,7 @@ namespace {
 using M = ModelConstants;
 
 // clang-format off
-// key                      field                       min      max
+//   key                      field                       min      max
 constexpr ConstantRow kConstantRows[] = {
     {"cyclePeriodMs",         &M::cyclePeriodMs,          10,      1000},
     {"tronStartDelayMs",      &M::tronStartDelayMs,       0,       60000},
@@ -44,9 +44,9 @@ const ConstantRow* findRow(const char* key) {
 }
 
 bool parseInt(const char* text, long& value) {
-  errno = 0;
+  errno     = 0;
   char* end = nullptr;
-  value = std::strtol(text, &end, 10);
+  value     = std::strtol(text, &end, 10);
   return errno == 0 && end != text && *end == '\0';
 }
 
@@ -58,7 +58,7 @@ ModelConstants applyConstants(INIFile* ini, std::string& problems) {
   ModelConstants constants;
   for (size_t i = 0; i < ini->size; ++i) {
     const INIKeyValue& entry = ini->data[i];
-    const ConstantRow* row = findRow(entry.key);
+    const ConstantRow* row   = findRow(entry.key);
     if (row == nullptr) {
       problems += std::string("unknown key ") + entry.key + "\n";
       continue;

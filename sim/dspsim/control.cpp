@@ -26,7 +26,7 @@ std::pair<std::string_view, std::string_view> firstWord(std::string_view text) {
 bool parseRequest(std::string_view line, Request& request, std::string& why) {
   const auto [verb, argument] = firstWord(line);
   if (verb == "raise") {
-    request.kind = RequestKind::kRaiseAlarm;
+    request.kind  = RequestKind::kRaiseAlarm;
     request.alarm = findDspAlarm(argument);
     if (request.alarm == nullptr) why = "no alarm of the signal processor is called '" + std::string(argument) + "'";
     return request.alarm != nullptr;
@@ -49,9 +49,9 @@ std::vector<Request> parseControlText(std::string_view text, std::string& proble
   std::vector<Request> requests;
   int lineNumber = 0;
   while (!text.empty()) {
-    const auto end = text.find('\n');
+    const auto end              = text.find('\n');
     const std::string_view line = trimmed(text.substr(0, end));
-    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    text                        = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
     ++lineNumber;
     if (line.empty() || line.front() == '#') continue;
     Request request{RequestKind::kSpark};
@@ -66,7 +66,7 @@ std::vector<Request> parseControlText(std::string_view text, std::string& proble
 }
 
 std::vector<Request> takeControlFile(const char* unitPath, std::string& problems) {
-  const std::string path = orvix::platform::resolvePath(unitPath);
+  const std::string path  = orvix::platform::resolvePath(unitPath);
   const std::string taken = path + ".taken";
   if (std::rename(path.c_str(), taken.c_str()) != 0) return {};
   std::ifstream file(taken);

@@ -4,7 +4,7 @@ namespace dspsim {
 namespace {
 
 // clang-format off
-// handle  name                    trip
+//   handle  name                    trip
 constexpr DspAlarm kDspAlarms[] = {
     {1,      "vxi_alwtemphighw",     false},
     {2,      "vxi_alttemphight",     true},
@@ -37,7 +37,7 @@ const DspAlarm* findDspAlarm(std::string_view name) {
 }
 
 void AlarmControl::raise(const DspAlarm& alarm, DspRegisters& dsp) {
-  dsp[alarm.handle] = 1;
+  dsp[alarm.handle]      = 1;
   dsp[handle::kSumAlarm] = 1;
 }
 
@@ -57,9 +57,9 @@ bool AlarmControl::handleReset(int64_t nowMs, int resetAckMs, DspRegisters& dsp)
   // Held a while so that the module's main loop sees the request too before it goes.
   if (nowMs - resetSeenMs_ < resetAckMs) return false;
   for (const DspAlarm& alarm : kDspAlarms) dsp[alarm.handle] = 0;
-  dsp[handle::kSumAlarm] = 0;
+  dsp[handle::kSumAlarm]      = 0;
   dsp[handle::kSumAlarmReset] = 0;
-  resetSeenMs_ = -1;
+  resetSeenMs_                = -1;
   return true;
 }
 

@@ -16,11 +16,11 @@ int raw(double value, double scale) { return static_cast<int>(std::lround(value 
 
 // The largest mean current at which the field takes at most this power; power rises with current.
 double meanCurrentForPower(double powerKw, const ModelConstants& c) {
-  double low = 0;
+  double low  = 0;
   double high = 1.0;
   while (fieldVoltageKv(high, c) * high / 1000.0 < powerKw && high < 1e7) high *= 2;
   for (int step = 0; step < 60; ++step) {
-    const double middle = (low + high) / 2;
+    const double middle                                                   = (low + high) / 2;
     (fieldVoltageKv(middle, c) * middle / 1000.0 <= powerKw ? low : high) = middle;
   }
   return low;
@@ -56,7 +56,7 @@ AllowedCurrent allowedPulseCurrent(const CurrentLimits& limits, const TrRatings&
   AllowedCurrent allowed{static_cast<double>(std::max(limits.functionalLimit, 0)), kLimiterPulseCurrent};
   const double byAverage = std::max(limits.maxAverageCurrent, 0) / fr;
   if (byAverage < allowed.pulseMa) allowed = {byAverage, kLimiterAverageCurrent};
-  const double powerLimitKw = powerShareOfFiringAngle(limits.firingAngleLimit) * ratedPowerKw(ratings);
+  const double powerLimitKw  = powerShareOfFiringAngle(limits.firingAngleLimit) * ratedPowerKw(ratings);
   const double byFiringAngle = meanCurrentForPower(powerLimitKw, c) / fr;
   if (byFiringAngle < allowed.pulseMa) allowed = {byFiringAngle, kLimiterIgnitionAngle};
   return allowed;
@@ -66,39 +66,39 @@ Measurements measure(double pulseMa, int firingRatio, int chargeRatio, const TrR
                      const ModelConstants& c) {
   Measurements m;
   if (pulseMa <= 0) return m;
-  const double fr = share(firingRatio);
+  const double fr        = share(firingRatio);
   const double averageMa = pulseMa * fr;
   const double voltageKv = fieldVoltageKv(averageMa, c);
-  const double powerKw = voltageKv * averageMa / 1000.0;
-  const double angle = firingAngleForPowerShare(powerKw / ratedPowerKw(ratings));
+  const double powerKw   = voltageKv * averageMa / 1000.0;
+  const double angle     = firingAngleForPowerShare(powerKw / ratedPowerKw(ratings));
 
   // Between two conducting pulses the field discharges through its corona current.
   const double conductingMs = halfPeriodMs(c) * angle / 100.0;
-  const double pulses = std::max(chargeRatio, 1);
-  const double offMs = std::max(halfPeriodMs(c) * pulses - conductingMs, 0.0);
-  const double rippleKv = averageMa * offMs / c.fieldCapacitance;
-  const double peakKv = voltageKv + rippleKv / 2;
-  const double valleyKv = std::max(voltageKv - rippleKv / 2, std::min(voltageKv, onsetKv(c)));
+  const double pulses       = std::max(chargeRatio, 1);
+  const double offMs        = std::max(halfPeriodMs(c) * pulses - conductingMs, 0.0);
+  const double rippleKv     = averageMa * offMs / c.fieldCapacitance;
+  const double peakKv       = voltageKv + rippleKv / 2;
+  const double valleyKv     = std::max(voltageKv - rippleKv / 2, std::min(voltageKv, onsetKv(c)));
 
   // The primary side seen through the ratings: voltage by the turns ratio, current by the current ratio.
-  const double turnsRatio = ratings.secondaryVoltage * 1000.0 / ratings.lineVoltage;
-  const double currentRatio = ratings.primaryCurrent / (ratings.secondaryCurrent / 10000.0);
+  const double turnsRatio      = ratings.secondaryVoltage * 1000.0 / ratings.lineVoltage;
+  const double currentRatio    = ratings.primaryCurrent / (ratings.secondaryCurrent / 10000.0);
   const double primaryVoltsRms = peakKv * 1000.0 / turnsRatio / std::numbers::sqrt2;
-  const double primaryAmpsRms = pulseMa / 1000.0 * std::sqrt(fr) * currentRatio;
+  const double primaryAmpsRms  = pulseMa / 1000.0 * std::sqrt(fr) * currentRatio;
 
-  m.secVoltAvg = raw(voltageKv, 10);
-  m.secVoltPeak = raw(peakKv, 10);
+  m.secVoltAvg    = raw(voltageKv, 10);
+  m.secVoltPeak   = raw(peakKv, 10);
   m.secVoltValley = raw(valleyKv, 10);
-  m.secCurrPulse = raw(pulseMa, 1);
-  m.secCurrAvg = raw(averageMa, 1);
-  m.secCurrPeak = raw(pulseMa * c.peakCurrentFactor / 1000.0, 1);
-  m.primVoltRms = raw(primaryVoltsRms, 10);
-  m.primCurrRms = raw(primaryAmpsRms, 10);
-  m.primCurrAvg = raw(averageMa / 1000.0 * currentRatio, 10);
-  m.actPower = raw(powerKw, 10);
-  m.appPower = raw(primaryVoltsRms * primaryAmpsRms / 1000.0, 10);
-  m.firingAngle = raw(angle, 10);
-  m.secDvdt = raw(rippleKv / std::max(conductingMs, 0.5), 1);
+  m.secCurrPulse  = raw(pulseMa, 1);
+  m.secCurrAvg    = raw(averageMa, 1);
+  m.secCurrPeak   = raw(pulseMa * c.peakCurrentFactor / 1000.0, 1);
+  m.primVoltRms   = raw(primaryVoltsRms, 10);
+  m.primCurrRms   = raw(primaryAmpsRms, 10);
+  m.primCurrAvg   = raw(averageMa / 1000.0 * currentRatio, 10);
+  m.actPower      = raw(powerKw, 10);
+  m.appPower      = raw(primaryVoltsRms * primaryAmpsRms / 1000.0, 10);
+  m.firingAngle   = raw(angle, 10);
+  m.secDvdt       = raw(rippleKv / std::max(conductingMs, 0.5), 1);
   return m;
 }
 

@@ -9,19 +9,19 @@ namespace dspsim {
 
 // Limiter codes the signal processor reports in vxi_limiter.
 enum LimiterCode : int {
-  kLimiterOff = 0,
+  kLimiterOff            = 0,
   kLimiterAverageCurrent = 2,
-  kLimiterIgnitionAngle = 5,
-  kLimiterSpark = 6,
-  kLimiterPulseCurrent = 9,
+  kLimiterIgnitionAngle  = 5,
+  kLimiterSpark          = 6,
+  kLimiterPulseCurrent   = 9,
 };
 
 // The T/R set's ratings, as the ratio settings give them.
 struct TrRatings {
-  int lineVoltage = 500;          // V
-  int primaryCurrent = 100;       // A
-  int secondaryVoltage = 100;     // kV
-  int secondaryCurrent = 10000;   // 0.1 mA
+  int lineVoltage      = 500;    // V
+  int primaryCurrent   = 100;    // A
+  int secondaryVoltage = 100;    // kV
+  int secondaryCurrent = 10000;  // 0.1 mA
 };
 
 // Corona law of the field: no current up to the onset voltage, then I = k (U - U0)^2.
@@ -38,14 +38,14 @@ double firingAngleForPowerShare(double share);
 double powerShareOfFiringAngle(double anglePercent);
 
 struct CurrentLimits {
-  int functionalLimit = 0;    // mA, vxi_funcurrlimit
-  int maxAverageCurrent = 0;  // mA
-  int firingAngleLimit = 95;  // %
-  int firingRatio = 10000;    // 0.01 %
+  int functionalLimit   = 0;      // mA, vxi_funcurrlimit
+  int maxAverageCurrent = 0;      // mA
+  int firingAngleLimit  = 95;     // %
+  int firingRatio       = 10000;  // 0.01 %
 };
 
 struct AllowedCurrent {
-  double pulseMa = 0;
+  double pulseMa      = 0;
   LimiterCode limiter = kLimiterPulseCurrent;
 };
 
@@ -54,19 +54,19 @@ AllowedCurrent allowedPulseCurrent(const CurrentLimits& limits, const TrRatings&
 
 // Everything the signal processor measures at one operating point, in raw tag units.
 struct Measurements {
-  int secVoltAvg = 0;      // 0.1 kV
-  int secVoltPeak = 0;     // 0.1 kV
-  int secVoltValley = 0;   // 0.1 kV
-  int secCurrPulse = 0;    // mA
-  int secCurrAvg = 0;      // mA
-  int secCurrPeak = 0;     // mA
-  int primVoltRms = 0;     // 0.1 V
-  int primCurrRms = 0;     // 0.1 A
-  int primCurrAvg = 0;     // 0.1 A
-  int actPower = 0;        // 0.1 kW
-  int appPower = 0;        // 0.1 kVA
-  int firingAngle = 0;     // 0.1 %
-  int secDvdt = 0;         // kV/ms
+  int secVoltAvg    = 0;  // 0.1 kV
+  int secVoltPeak   = 0;  // 0.1 kV
+  int secVoltValley = 0;  // 0.1 kV
+  int secCurrPulse  = 0;  // mA
+  int secCurrAvg    = 0;  // mA
+  int secCurrPeak   = 0;  // mA
+  int primVoltRms   = 0;  // 0.1 V
+  int primCurrRms   = 0;  // 0.1 A
+  int primCurrAvg   = 0;  // 0.1 A
+  int actPower      = 0;  // 0.1 kW
+  int appPower      = 0;  // 0.1 kVA
+  int firingAngle   = 0;  // 0.1 %
+  int secDvdt       = 0;  // kV/ms
 };
 
 Measurements measure(double pulseMa, int firingRatio, int chargeRatio, const TrRatings& ratings,

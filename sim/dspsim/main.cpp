@@ -26,7 +26,7 @@ void requestStop(int) { stopRequested = 1; }
 // The store is the database daemon's; wait for it rather than create an empty one.
 bool attachStore() {
   const key_t key = orvix::platform::shmKey();
-  bool reported = false;
+  bool reported   = false;
   while (stopRequested == 0) {
     if (shmget(key, 0, 0) >= 0) shared_mem = attach_memory_block(key, sizeof(shmem_t));
     if (shared_mem != nullptr) return true;
@@ -41,7 +41,7 @@ bool attachStore() {
 void report(const std::string& problems) {
   size_t start = 0;
   while (start < problems.size()) {
-    const size_t end = problems.find('\n', start);
+    const size_t end    = problems.find('\n', start);
     const size_t length = (end == std::string::npos ? problems.size() : end) - start;
     std::fprintf(stderr, "dspsim: %.*s\n", static_cast<int>(length), problems.c_str() + start);
     start += length + 1;
@@ -63,14 +63,13 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, requestStop);
   if (!attachStore()) return 0;
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  std::printf("dspsim: signal processor and CAN bridge running, %d ms per measurement set\n",
-              constants.cyclePeriodMs);
+  std::printf("dspsim: signal processor and CAN bridge running, %d ms per measurement set\n", constants.cyclePeriodMs);
 
   dspsim::DspRegisters registers;
   dspsim::SignalProcessor processor(constants, registers);
   const auto period = std::chrono::milliseconds(constants.cyclePeriodMs);
-  auto next = std::chrono::steady_clock::now();
-  bool linkUp = false;
+  auto next         = std::chrono::steady_clock::now();
+  bool linkUp       = false;
   while (stopRequested == 0) {
     if (dbReadValueByHandle(dspsim::handle::kSystemState) == dspsim::kStopWord) {
       std::printf("dspsim: system stop\n");

@@ -21,10 +21,18 @@ SignalProcessor::SignalProcessor(const ModelConstants& constants, DspRegisters& 
 
 void SignalProcessor::handle(const Request& request) {
   switch (request.kind) {
-    case RequestKind::kRaiseAlarm: alarms_.raise(*request.alarm, dsp_); break;
-    case RequestKind::kSpark: sparkRequested_ = true; break;
-    case RequestKind::kHeartbeatStop: heartbeatStopped_ = true; break;
-    case RequestKind::kHeartbeatRun: heartbeatStopped_ = false; break;
+    case RequestKind::kRaiseAlarm:
+      alarms_.raise(*request.alarm, dsp_);
+      break;
+    case RequestKind::kSpark:
+      sparkRequested_ = true;
+      break;
+    case RequestKind::kHeartbeatStop:
+      heartbeatStopped_ = true;
+      break;
+    case RequestKind::kHeartbeatRun:
+      heartbeatStopped_ = false;
+      break;
   }
 }
 
@@ -43,7 +51,7 @@ RecoverySettings SignalProcessor::recoverySettings() const {
 
 void SignalProcessor::step(int64_t nowMs) {
   const double elapsedMs = lastStepMs_ < 0 ? 0.0 : static_cast<double>(nowMs - lastStepMs_);
-  lastStepMs_ = nowMs;
+  lastStepMs_            = nowMs;
   alarms_.handleReset(nowMs, c_.resetAckMs, dsp_);
   runState(nowMs);
   heartbeat(nowMs);
@@ -55,7 +63,7 @@ void SignalProcessor::step(int64_t nowMs) {
 void SignalProcessor::runState(int64_t nowMs) {
   if (alarms_.tripActive(dsp_)) dsp_[handle::kTron] = 0;
   if (dsp_[handle::kTron] == 0) {
-    tronRequestedMs_ = -1;
+    tronRequestedMs_          = -1;
     dsp_[handle::kTronStatus] = 0;
     return;
   }
@@ -72,19 +80,19 @@ void SignalProcessor::heartbeat(int64_t nowMs) {
   }
   if (nowMs - heartbeatChangedMs_ >= c_.heartbeatPeriodMs) {
     dsp_[handle::kHeartbeat] = dsp_[handle::kHeartbeat] == 0 ? 1 : 0;
-    heartbeatChangedMs_ = nowMs;
+    heartbeatChangedMs_      = nowMs;
   }
 }
 
 void SignalProcessor::regulate(int64_t nowMs, double elapsedMs) {
-  const int firingRatio = firingRatioFromChargeRatio(dsp_[handle::kFakeCr]);
+  const int firingRatio     = firingRatioFromChargeRatio(dsp_[handle::kFakeCr]);
   const TrRatings trRatings = ratings();
   if (dsp_[handle::kTronStatus] == 0) {
-    setPointMa_ = pulseMa_ = 0;
-    risingAfterSpark_ = false;
-    recovery_ = SparkRecovery{};
-    sparkRequested_ = false;
-    dsp_[handle::kCurrLimit] = 0;
+    setPointMa_ = pulseMa_     = 0;
+    risingAfterSpark_          = false;
+    recovery_                  = SparkRecovery{};
+    sparkRequested_            = false;
+    dsp_[handle::kCurrLimit]   = 0;
     dsp_[handle::kFiringRatio] = firingRatio;
     publish(nowMs, Measurements{}, kLimiterOff, kSlopeOff);
     return;
@@ -92,17 +100,17 @@ void SignalProcessor::regulate(int64_t nowMs, double elapsedMs) {
   const CurrentLimits limits{dsp_[handle::kFunCurrLimit], dsp_[handle::kMaxAverageCurr],
                              orDefault(dsp_[handle::kIgnAngleLimit], 95), firingRatio};
   const AllowedCurrent allowed = allowedPulseCurrent(limits, trRatings, c_);
-  LimiterCode limiter = allowed.limiter;
-  Slope slope = kSlopeC;
+  LimiterCode limiter          = allowed.limiter;
+  Slope slope                  = kSlopeC;
   if (recovery_.active(nowMs)) {
-    setPointMa_ = recovery_.setPointMa(nowMs);
-    slope = recovery_.slope(nowMs);
-    limiter = kLimiterSpark;
+    setPointMa_       = recovery_.setPointMa(nowMs);
+    slope             = recovery_.slope(nowMs);
+    limiter           = kLimiterSpark;
     risingAfterSpark_ = true;
   } else if (risingAfterSpark_) {
     const int riseRate = orDefault(dsp_[handle::kRiseSlopeC], 500);  // mA/s
-    setPointMa_ = std::max(setPointMa_, recovery_.targetMa()) + riseRate * elapsedMs / 1000.0;
-    risingAfterSpark_ = setPointMa_ < allowed.pulseMa;
+    setPointMa_        = std::max(setPointMa_, recovery_.targetMa()) + riseRate * elapsedMs / 1000.0;
+    risingAfterSpark_  = setPointMa_ < allowed.pulseMa;
     if (risingAfterSpark_) limiter = kLimiterSpark;
   } else {
     setPointMa_ = allowed.pulseMa;
@@ -121,12 +129,12 @@ void SignalProcessor::regulate(int64_t nowMs, double elapsedMs) {
     if (sparkRequested_ || std::uniform_real_distribution<double>(0.0, 1.0)(random_) < chance) {
       spark(nowMs, m.secVoltPeak, slope);
       // The field voltage collapses and the quench begins.
-      m = Measurements{};
+      m       = Measurements{};
       limiter = kLimiterSpark;
-      slope = recovery_.slope(nowMs);
+      slope   = recovery_.slope(nowMs);
     }
   }
-  dsp_[handle::kCurrLimit] = static_cast<int>(std::lround(allowed.pulseMa));
+  dsp_[handle::kCurrLimit]   = static_cast<int>(std::lround(allowed.pulseMa));
   dsp_[handle::kFiringRatio] = firingRatio;
   publish(nowMs, m, limiter, slope);
 }
@@ -136,9 +144,9 @@ void SignalProcessor::spark(int64_t nowMs, int peakVoltage, Slope slope) {
   // A spark before the field has recovered from the last one counts as a double spark.
   ++dsp_[recovery_.active(nowMs) ? handle::kAccDoubleSpark : handle::kAccSpark];
   std::uniform_int_distribution<int> spread(900, 1000);
-  dsp_[handle::kSparkCurrent] = static_cast<int>(std::lround(pulseMa_ * spread(random_) / 1000.0));
+  dsp_[handle::kSparkCurrent]           = static_cast<int>(std::lround(pulseMa_ * spread(random_) / 1000.0));
   dsp_[handle::kLastActiveSlopeAtSpark] = slope;
-  dsp_[handle::kSparkVoltage] = peakVoltage;
+  dsp_[handle::kSparkVoltage]           = peakVoltage;
   std::uniform_int_distribution<int> dvdtSpread(c_.sparkDvdt * 8 / 10, c_.sparkDvdt * 12 / 10);
   dsp_[handle::kSparkDvdt] = dvdtSpread(random_);
   sparkWindow_.add(nowMs);
@@ -147,27 +155,27 @@ void SignalProcessor::spark(int64_t nowMs, int peakVoltage, Slope slope) {
 }
 
 void SignalProcessor::publish(int64_t nowMs, const Measurements& m, LimiterCode limiter, Slope slope) {
-  dsp_[handle::kSecVoltAvg] = m.secVoltAvg;
-  dsp_[handle::kSecVoltPeak] = m.secVoltPeak;
-  dsp_[handle::kSecVoltValley] = m.secVoltValley;
-  dsp_[handle::kSecCurrPulse] = m.secCurrPulse;
-  dsp_[handle::kSecCurrPulseA] = m.secCurrPulse;
-  dsp_[handle::kSecCurrPulseB] = m.secCurrPulse;
-  dsp_[handle::kSecCurrAvg] = m.secCurrAvg;
-  dsp_[handle::kSecCurrPeak] = m.secCurrPeak;
-  dsp_[handle::kPrimVoltRms] = m.primVoltRms;
-  dsp_[handle::kPrimCurrRms] = m.primCurrRms;
-  dsp_[handle::kPrimCurrAvg] = m.primCurrAvg;
-  dsp_[handle::kActPower] = m.actPower;
-  dsp_[handle::kAppPower] = m.appPower;
+  dsp_[handle::kSecVoltAvg]        = m.secVoltAvg;
+  dsp_[handle::kSecVoltPeak]       = m.secVoltPeak;
+  dsp_[handle::kSecVoltValley]     = m.secVoltValley;
+  dsp_[handle::kSecCurrPulse]      = m.secCurrPulse;
+  dsp_[handle::kSecCurrPulseA]     = m.secCurrPulse;
+  dsp_[handle::kSecCurrPulseB]     = m.secCurrPulse;
+  dsp_[handle::kSecCurrAvg]        = m.secCurrAvg;
+  dsp_[handle::kSecCurrPeak]       = m.secCurrPeak;
+  dsp_[handle::kPrimVoltRms]       = m.primVoltRms;
+  dsp_[handle::kPrimCurrRms]       = m.primCurrRms;
+  dsp_[handle::kPrimCurrAvg]       = m.primCurrAvg;
+  dsp_[handle::kActPower]          = m.actPower;
+  dsp_[handle::kAppPower]          = m.appPower;
   dsp_[handle::kActualFiringAngle] = m.firingAngle;
-  dsp_[handle::kSecDvdt] = m.secDvdt;
-  dsp_[handle::kLimiter] = limiter;
-  dsp_[handle::kActiveSlope] = slope;
-  dsp_[handle::kIdleCurrent] = limiter == kLimiterOff ? 0 : dsp_[handle::kFunIdleCurrent];
-  dsp_[handle::kSpm] = sparkWindow_.perMinute(nowMs);
-  dsp_[handle::kLineFrequency] = c_.lineFrequency;
-  dsp_[handle::kAmbientTemp] = c_.ambientTemperature;
+  dsp_[handle::kSecDvdt]           = m.secDvdt;
+  dsp_[handle::kLimiter]           = limiter;
+  dsp_[handle::kActiveSlope]       = slope;
+  dsp_[handle::kIdleCurrent]       = limiter == kLimiterOff ? 0 : dsp_[handle::kFunIdleCurrent];
+  dsp_[handle::kSpm]               = sparkWindow_.perMinute(nowMs);
+  dsp_[handle::kLineFrequency]     = c_.lineFrequency;
+  dsp_[handle::kAmbientTemp]       = c_.ambientTemperature;
 }
 
 }  // namespace dspsim

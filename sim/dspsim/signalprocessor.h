@@ -37,14 +37,14 @@ class SignalProcessor {
   SparkRecovery recovery_;
   SparkWindow sparkWindow_;
   std::mt19937 random_;
-  int64_t lastStepMs_ = -1;
-  int64_t tronRequestedMs_ = -1;  // when the run command was seen, -1 while off
+  int64_t lastStepMs_         = -1;
+  int64_t tronRequestedMs_    = -1;  // when the run command was seen, -1 while off
   int64_t heartbeatChangedMs_ = 0;
-  bool heartbeatStopped_ = false;
-  bool sparkRequested_ = false;
-  bool risingAfterSpark_ = false;  // slope C: back up to the limit at vxi_riseslopec
-  double setPointMa_ = 0;
-  double pulseMa_ = 0;
+  bool heartbeatStopped_      = false;
+  bool sparkRequested_        = false;
+  bool risingAfterSpark_      = false;  // slope C: back up to the limit at vxi_riseslopec
+  double setPointMa_          = 0;
+  double pulseMa_             = 0;
 };
 
 }  // namespace dspsim

@@ -13,19 +13,19 @@ double sparkRatePerMinute(int peakVoltage, const ModelConstants& c) {
 
 void SparkRecovery::start(int64_t nowMs, double preSparkMa, const RecoverySettings& s, const ModelConstants& c) {
   const double halfPeriodMs = 1000.0 / (2.0 * c.lineFrequency / 10.0);
-  const double recoveryMs = std::max(s.recoveryTime, 0) / 10.0;
-  const double step = std::clamp(s.currentStep, 0, 100) / 100.0;
-  active_ = true;
-  startMs_ = nowMs;
-  quenchEndMs_ = nowMs + std::llround(std::max(s.quenchPulses, 0) * halfPeriodMs);
-  firstIgnitionEndMs_ = quenchEndMs_ + std::llround(halfPeriodMs);
-  slopeAEndMs_ = quenchEndMs_ + std::llround(recoveryMs * std::clamp(s.riseTimeA, 0, 100) / 100.0);
-  endMs_ = quenchEndMs_ + std::llround(recoveryMs);
-  startMa_ = preSparkMa * (1.0 - step);
-  slopeAMa_ = startMa_ + preSparkMa * step * std::clamp(s.risePercA, 0, 1000) / 1000.0;
-  targetMa_ = preSparkMa * (1.0 - c.sparkSetback / 1000.0);
-  slopeAMa_ = std::min(slopeAMa_, targetMa_);
-  startMa_ = std::min(startMa_, slopeAMa_);
+  const double recoveryMs   = std::max(s.recoveryTime, 0) / 10.0;
+  const double step         = std::clamp(s.currentStep, 0, 100) / 100.0;
+  active_                   = true;
+  startMs_                  = nowMs;
+  quenchEndMs_              = nowMs + std::llround(std::max(s.quenchPulses, 0) * halfPeriodMs);
+  firstIgnitionEndMs_       = quenchEndMs_ + std::llround(halfPeriodMs);
+  slopeAEndMs_              = quenchEndMs_ + std::llround(recoveryMs * std::clamp(s.riseTimeA, 0, 100) / 100.0);
+  endMs_                    = quenchEndMs_ + std::llround(recoveryMs);
+  startMa_                  = preSparkMa * (1.0 - step);
+  slopeAMa_                 = startMa_ + preSparkMa * step * std::clamp(s.risePercA, 0, 1000) / 1000.0;
+  targetMa_                 = preSparkMa * (1.0 - c.sparkSetback / 1000.0);
+  slopeAMa_                 = std::min(slopeAMa_, targetMa_);
+  startMa_                  = std::min(startMa_, slopeAMa_);
 }
 
 double SparkRecovery::setPointMa(int64_t nowMs) const {

@@ -15,20 +15,20 @@ double sparkRatePerMinute(int peakVoltage, const ModelConstants& c);
 
 // Controller slopes reported in vxi_activeslope.
 enum Slope : int {
-  kSlopeOff = 0,
-  kSlopeQuench = 1,
+  kSlopeOff           = 0,
+  kSlopeQuench        = 1,
   kSlopeFirstIgnition = 3,
-  kSlopeA = 4,
-  kSlopeB = 5,
-  kSlopeC = 6,  // the slow rise after a recovery, and steady operation
+  kSlopeA             = 4,
+  kSlopeB             = 5,
+  kSlopeC             = 6,  // the slow rise after a recovery, and steady operation
 };
 
 // The recovery settings the module sends, in their tag units.
 struct RecoverySettings {
   int recoveryTime = 6000;  // 0.1 ms
-  int currentStep = 30;     // % of the pre-spark current dropped at the spark
-  int risePercA = 500;      // 0.1 % of the step regained during slope A
-  int riseTimeA = 30;       // % of the recovery time spent in slope A
+  int currentStep  = 30;    // % of the pre-spark current dropped at the spark
+  int risePercA    = 500;   // 0.1 % of the step regained during slope A
+  int riseTimeA    = 30;    // % of the recovery time spent in slope A
   int quenchPulses = 2;     // half-cycles without firing
 };
 
@@ -45,15 +45,15 @@ class SparkRecovery {
   double targetMa() const { return targetMa_; }  // where the recovery ends
 
  private:
-  bool active_ = false;
-  int64_t startMs_ = 0;
-  int64_t quenchEndMs_ = 0;
+  bool active_                = false;
+  int64_t startMs_            = 0;
+  int64_t quenchEndMs_        = 0;
   int64_t firstIgnitionEndMs_ = 0;
-  int64_t slopeAEndMs_ = 0;
-  int64_t endMs_ = 0;
-  double startMa_ = 0;
-  double slopeAMa_ = 0;
-  double targetMa_ = 0;
+  int64_t slopeAEndMs_        = 0;
+  int64_t endMs_              = 0;
+  double startMa_             = 0;
+  double slopeAMa_            = 0;
+  double targetMa_            = 0;
 };
 
 // Sparks of the last minute, for vxi_spm.

@@ -41,7 +41,7 @@ TEST_F(BridgeTest, ModuleValuesTravelOnceWhenTheyChange) {
 }
 
 TEST_F(BridgeTest, SignalProcessorValuesAreWrittenWithTheCheckedWrite) {
-  dsp[handle::kSecVoltAvg] = 612;
+  dsp[handle::kSecVoltAvg]  = 612;
   const LinkTraffic traffic = exchangeCanMap(dsp);
   EXPECT_EQ(value(handle::kSecVoltAvg), 612);
   EXPECT_EQ(dbGetCanbusLastValue(canAddressOf(handle::kSecVoltAvg)), 612);
@@ -106,14 +106,14 @@ TEST_F(BridgeTest, ValuesAreCutToTheWidthOfTheirEntry) {
 
 TEST_F(BridgeTest, CountersActivityAndUpdateCounter) {
   dbClearBitByHandle(handle::kActivityFlags, 0);
-  const int updates = value(handle::kUpdateCounter);
+  const int updates         = value(handle::kUpdateCounter);
   const LinkTraffic traffic = exchangeCanMap(dsp);
   publishLinkTraffic(traffic);
   EXPECT_EQ(value(handle::kTxFrames), traffic.transmitted);
   EXPECT_EQ(value(handle::kRxFrames), traffic.received);
   EXPECT_TRUE(dbReadBitByHandle(handle::kActivityFlags, kCanActivityBit));
   EXPECT_FALSE(dbReadBitByHandle(handle::kActivityFlags, 0));  // other programs' bits stay
-  EXPECT_EQ(value(handle::kUpdateCounter), updates + 1);        // one per set, not per frame
+  EXPECT_EQ(value(handle::kUpdateCounter), updates + 1);       // one per set, not per frame
   EXPECT_EQ(value(handle::kCanRefreshCounter), 1);
 }
 

@@ -1,8 +1,9 @@
 // Requests from the control file and the command line, and the model constants file.
+#include "control.h"
+
 #include <gtest/gtest.h>
 
 #include "constants.h"
-#include "control.h"
 #include "inihandler/inihandler.h"
 #include "platform/platform.h"
 #include "temp_image.h"
@@ -56,7 +57,11 @@ TEST(CommandLine, ConstantsFileAndAlarmsToRaise) {
   ASSERT_TRUE(parseCommandLine(1, none, defaults, problems));
   EXPECT_EQ(defaults.constantsPath, kDefaultConstantsPath);
 
-  for (auto args : {std::vector<const char*>{"dspsim", "-c"}, {"dspsim", "-x", "1"}, {"dspsim", "-r", "vxi_nothing"}}) {
+  for (auto args : {
+           std::vector<const char*>{"dspsim", "-c"         },
+            { "dspsim",    "-x",           "1"},
+            { "dspsim",    "-r", "vxi_nothing"}
+  }) {
     CommandLine bad;
     std::string why;
     EXPECT_FALSE(parseCommandLine(static_cast<int>(args.size()), args.data(), bad, why));

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int fd = memfd_create("dspsim-ini", 0);
   if (fd < 0) return 0;
   if (write(fd, data, size) == static_cast<ssize_t>(size)) {
-    INIFile* ini = ini_create();
+    INIFile* ini           = ini_create();
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
     if (ini != nullptr && ini_read_file(ini, path.c_str()) == 1) dspsim::applyConstants(ini, problems);
     ini_destroy(ini);

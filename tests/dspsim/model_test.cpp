@@ -65,11 +65,11 @@ TEST(Measurements, PrimaryValuesFollowTheTransformerRatios) {
   const Measurements base = measure(500, 10000, 1, ratings, kDefaults);
   // Primary rms voltage = peak voltage / turns ratio / sqrt 2, turns ratio = 100 kV / 500 V.
   EXPECT_NEAR(base.primVoltRms, base.secVoltPeak / 10.0 * 1000 / 200 / std::sqrt(2.0) * 10, 2);
-  ratings.secondaryVoltage = 200;  // twice the turns ratio
+  ratings.secondaryVoltage       = 200;  // twice the turns ratio
   const Measurements higherTurns = measure(500, 10000, 1, ratings, kDefaults);
   EXPECT_NEAR(higherTurns.primVoltRms, higherTurns.secVoltPeak / 10.0 * 1000 / 400 / std::sqrt(2.0) * 10, 2);
-  ratings = TrRatings{};
-  ratings.primaryCurrent = 300;  // three times the current ratio
+  ratings                          = TrRatings{};
+  ratings.primaryCurrent           = 300;  // three times the current ratio
   const Measurements higherCurrent = measure(500, 10000, 1, ratings, kDefaults);
   EXPECT_NEAR(higherCurrent.primCurrRms, base.primCurrRms * 3, 2);
   EXPECT_NEAR(higherCurrent.primCurrAvg, base.primCurrAvg * 3, 2);
@@ -85,14 +85,14 @@ TEST(Limits, TheSmallestLimitDecidesAndIsReported) {
   EXPECT_DOUBLE_EQ(allowed.pulseMa, 500);
 
   limits.maxAverageCurrent = 300;
-  allowed = allowedPulseCurrent(limits, ratings, kDefaults);
+  allowed                  = allowedPulseCurrent(limits, ratings, kDefaults);
   EXPECT_EQ(allowed.limiter, kLimiterAverageCurrent);
   EXPECT_DOUBLE_EQ(allowed.pulseMa, 300);
   limits.firingRatio = 3333;  // the mean is a third of the pulse current
   EXPECT_EQ(allowedPulseCurrent(limits, ratings, kDefaults).limiter, kLimiterPulseCurrent);
 
   // 2000 mA would need more than the rated 100 kW: the firing angle limit holds it back.
-  limits = {2000, 2000, 95, 10000};
+  limits  = {2000, 2000, 95, 10000};
   allowed = allowedPulseCurrent(limits, ratings, kDefaults);
   EXPECT_EQ(allowed.limiter, kLimiterIgnitionAngle);
   const Measurements m = measure(allowed.pulseMa, 10000, 1, ratings, kDefaults);

@@ -1,18 +1,19 @@
 // The simulated signal processor with its bridge on a private store and a fixed clock.
+#include "signalprocessor.h"
+
 #include <gtest/gtest.h>
 
 #include "canbridge.h"
 #include "orxtags/storebuilder.h"
 #include "private_store.h"
 #include "sharedmem/tagaccess.h"
-#include "signalprocessor.h"
 
 namespace dspsim {
 namespace {
 
 ModelConstants quietField() {
   ModelConstants c;
-  c.randomSeed = 7;
+  c.randomSeed           = 7;
   c.sparkRateAtSparkover = 0;  // sparks only on request
   return c;
 }
@@ -127,7 +128,7 @@ TEST_F(SignalProcessorTest, SparksComeMoreOftenCloserToSparkOver) {
     set(handle::kTron, 0);
     return value(handle::kAccSpark);
   };
-  const int low = sparksInTenMinutesAt(300);
+  const int low  = sparksInTenMinutesAt(300);
   const int high = sparksInTenMinutesAt(900);
   EXPECT_LT(low, 10);
   EXPECT_GT(high, 5 * std::max(low, 1));
@@ -162,7 +163,7 @@ TEST_F(SignalProcessorTest, OwnAlarmsTripAndAreClearedByTheOperatorReset) {
 }
 
 TEST_F(SignalProcessorTest, HeartbeatAlternatesUntilStopped) {
-  int changes = 0;
+  int changes  = 0;
   int previous = value(handle::kHeartbeat);
   for (int second = 0; second < 10; ++second) {
     run(1000);
