@@ -31,6 +31,7 @@ constexpr ConstantRow kConstantRows[] = {
     {"sparkRateAtSparkover",  &M::sparkRateAtSparkover,   0,       6000},
     {"sparkRateScale",        &M::sparkRateScale,         1,       1000},
     {"sparkSetback",          &M::sparkSetback,           0,       500},
+    {"arcShare",              &M::arcShare,               0,       1000},
     {"sparkDvdt",             &M::sparkDvdt,              1,       10000},
     {"randomSeed",            &M::randomSeed,             0,       INT_MAX},
 };

@@ -25,6 +25,7 @@ struct ModelConstants {
   int sparkRateAtSparkover  = 60;    // sparks per minute at the spark-over voltage
   int sparkRateScale        = 30;    // 0.1 kV: every step of this much closer multiplies the rate by e
   int sparkSetback          = 30;    // per mille: a spark recovers to this much below the pre-spark current
+  int arcShare              = 50;    // per mille of the sparks that burn on as an arc
   int sparkDvdt             = 600;   // kV/ms: typical voltage collapse rate of a spark
   int randomSeed            = 0;     // seed of the spark generator; 0 = from the clock
 };

@@ -31,8 +31,8 @@ bool parseRequest(std::string_view line, Request& request, std::string& why) {
     if (request.alarm == nullptr) why = "no alarm of the signal processor is called '" + std::string(argument) + "'";
     return request.alarm != nullptr;
   }
-  if (verb == "spark" && argument.empty()) {
-    request.kind = RequestKind::kSpark;
+  if ((verb == "spark" || verb == "arc") && argument.empty()) {
+    request.kind = verb == "spark" ? RequestKind::kSpark : RequestKind::kArc;
     return true;
   }
   if (verb == "heartbeat" && (argument == "stop" || argument == "run")) {

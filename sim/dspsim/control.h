@@ -11,14 +11,14 @@
 
 namespace dspsim {
 
-enum class RequestKind { kRaiseAlarm, kSpark, kHeartbeatStop, kHeartbeatRun };
+enum class RequestKind { kRaiseAlarm, kSpark, kArc, kHeartbeatStop, kHeartbeatRun };
 
 struct Request {
   RequestKind kind;
   const DspAlarm* alarm = nullptr;  // for kRaiseAlarm
 };
 
-// One request per line: "raise <alarm tag name>", "spark", "heartbeat stop", "heartbeat run";
+// One request per line: "raise <alarm tag name>", "spark", "arc", "heartbeat stop", "heartbeat run";
 // blank lines and lines starting with '#' are skipped. A line that is not understood adds
 // "line <n>: <why>" to problems and is skipped.
 std::vector<Request> parseControlText(std::string_view text, std::string& problems);

@@ -14,6 +14,7 @@ enum LimiterCode : int {
   kLimiterIgnitionAngle  = 5,
   kLimiterSpark          = 6,
   kLimiterPulseCurrent   = 9,
+  kLimiterArc            = 13,
 };
 
 // The T/R set's ratings, as the ratio settings give them.

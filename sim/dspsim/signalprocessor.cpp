@@ -27,6 +27,9 @@ void SignalProcessor::handle(const Request& request) {
     case RequestKind::kSpark:
       sparkRequested_ = true;
       break;
+    case RequestKind::kArc:
+      arcRequested_ = true;
+      break;
     case RequestKind::kHeartbeatStop:
       heartbeatStopped_ = true;
       break;
@@ -44,9 +47,9 @@ TrRatings SignalProcessor::ratings() const {
           orDefault(dsp_[handle::kRatioSecCurr], fallback.secondaryCurrent)};
 }
 
-RecoverySettings SignalProcessor::recoverySettings() const {
+RecoverySettings SignalProcessor::recoverySettings(bool arc) const {
   return {dsp_[handle::kSparkRecoveryTime], dsp_[handle::kSparkCurrStep], dsp_[handle::kRisePercA],
-          dsp_[handle::kRiseTimeA], dsp_[handle::kShortQuench]};
+          dsp_[handle::kRiseTimeA], dsp_[arc ? handle::kArcQuench : handle::kShortQuench]};
 }
 
 void SignalProcessor::step(int64_t nowMs) {
@@ -88,12 +91,12 @@ void SignalProcessor::regulate(int64_t nowMs, double elapsedMs) {
   const int firingRatio     = firingRatioFromChargeRatio(dsp_[handle::kFakeCr]);
   const TrRatings trRatings = ratings();
   if (dsp_[handle::kTronStatus] == 0) {
-    setPointMa_ = pulseMa_     = 0;
-    risingAfterSpark_          = false;
-    recovery_                  = SparkRecovery{};
-    sparkRequested_            = false;
-    dsp_[handle::kCurrLimit]   = 0;
-    dsp_[handle::kFiringRatio] = firingRatio;
+    setPointMa_ = pulseMa_ = 0;
+    risingAfterSpark_      = false;
+    recovery_              = SparkRecovery{};
+    sparkRequested_ = arcRequested_ = false;
+    dsp_[handle::kCurrLimit]        = 0;
+    dsp_[handle::kFiringRatio]      = firingRatio;
     publish(nowMs, Measurements{}, kLimiterOff, kSlopeOff);
     return;
   }
@@ -105,7 +108,7 @@ void SignalProcessor::regulate(int64_t nowMs, double elapsedMs) {
   if (recovery_.active(nowMs)) {
     setPointMa_       = recovery_.setPointMa(nowMs);
     slope             = recovery_.slope(nowMs);
-    limiter           = kLimiterSpark;
+    limiter           = lastWasArc_ && recovery_.quenching(nowMs) ? kLimiterArc : kLimiterSpark;
     risingAfterSpark_ = true;
   } else if (risingAfterSpark_) {
     const int riseRate = orDefault(dsp_[handle::kRiseSlopeC], 500);  // mA/s
@@ -126,11 +129,13 @@ void SignalProcessor::regulate(int64_t nowMs, double elapsedMs) {
   Measurements m = measure(pulseMa_, firingRatio, dsp_[handle::kFakeCr], trRatings, c_);
   if (pulseMa_ > 0 && !recovery_.quenching(nowMs)) {
     const double chance = 1.0 - std::exp(-sparkRatePerMinute(m.secVoltPeak, c_) * elapsedMs / 60000.0);
-    if (sparkRequested_ || std::uniform_real_distribution<double>(0.0, 1.0)(random_) < chance) {
-      spark(nowMs, m.secVoltPeak, slope);
+    if (sparkRequested_ || arcRequested_ || std::uniform_real_distribution<double>(0.0, 1.0)(random_) < chance) {
+      const bool arc =
+          arcRequested_ || (!sparkRequested_ && std::uniform_int_distribution<int>(0, 999)(random_) < c_.arcShare);
+      spark(nowMs, m.secVoltPeak, slope, arc);
       // The field voltage collapses and the quench begins.
       m       = Measurements{};
-      limiter = kLimiterSpark;
+      limiter = arc ? kLimiterArc : kLimiterSpark;
       slope   = recovery_.slope(nowMs);
     }
   }
@@ -139,10 +144,12 @@ void SignalProcessor::regulate(int64_t nowMs, double elapsedMs) {
   publish(nowMs, m, limiter, slope);
 }
 
-void SignalProcessor::spark(int64_t nowMs, int peakVoltage, Slope slope) {
-  sparkRequested_ = false;
-  // A spark before the field has recovered from the last one counts as a double spark.
-  ++dsp_[recovery_.active(nowMs) ? handle::kAccDoubleSpark : handle::kAccSpark];
+void SignalProcessor::spark(int64_t nowMs, int peakVoltage, Slope slope, bool arc) {
+  sparkRequested_ = arcRequested_ = false;
+  // An arc burns on through a longer quench; a spark before the field has recovered from the
+  // last one counts as a double spark.
+  ++dsp_[arc ? handle::kAccArc : recovery_.active(nowMs) ? handle::kAccDoubleSpark : handle::kAccSpark];
+  lastWasArc_ = arc;
   std::uniform_int_distribution<int> spread(900, 1000);
   dsp_[handle::kSparkCurrent]           = static_cast<int>(std::lround(pulseMa_ * spread(random_) / 1000.0));
   dsp_[handle::kLastActiveSlopeAtSpark] = slope;
@@ -150,7 +157,7 @@ void SignalProcessor::spark(int64_t nowMs, int peakVoltage, Slope slope) {
   std::uniform_int_distribution<int> dvdtSpread(c_.sparkDvdt * 8 / 10, c_.sparkDvdt * 12 / 10);
   dsp_[handle::kSparkDvdt] = dvdtSpread(random_);
   sparkWindow_.add(nowMs);
-  recovery_.start(nowMs, pulseMa_, recoverySettings(), c_);
+  recovery_.start(nowMs, pulseMa_, recoverySettings(arc), c_);
   pulseMa_ = 0;
 }
 

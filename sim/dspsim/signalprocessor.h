@@ -26,10 +26,10 @@ class SignalProcessor {
   void runState(int64_t nowMs);
   void heartbeat(int64_t nowMs);
   void regulate(int64_t nowMs, double elapsedMs);
-  void spark(int64_t nowMs, int peakVoltage, Slope slope);
+  void spark(int64_t nowMs, int peakVoltage, Slope slope, bool arc);
   void publish(int64_t nowMs, const Measurements& m, LimiterCode limiter, Slope slope);
   TrRatings ratings() const;
-  RecoverySettings recoverySettings() const;
+  RecoverySettings recoverySettings(bool arc) const;
 
   ModelConstants c_;
   DspRegisters& dsp_;
@@ -42,6 +42,8 @@ class SignalProcessor {
   int64_t heartbeatChangedMs_ = 0;
   bool heartbeatStopped_      = false;
   bool sparkRequested_        = false;
+  bool arcRequested_          = false;
+  bool lastWasArc_            = false;  // the last spark burnt on as an arc
   bool risingAfterSpark_      = false;  // slope C: back up to the limit at vxi_riseslopec
   double setPointMa_          = 0;
   double pulseMa_             = 0;

@@ -15,14 +15,15 @@ TEST(ControlText, RequestsPerLineAndProblemsWithTheirLineNumbers) {
   std::string problems;
   const auto requests = parseControlText(
       "# test\n\nraise vxi_alttemphight\n  spark  \nheartbeat stop\nraise vxi_altextalarm1t\nheartbeat\n"
-      "heartbeat run\nspark now\nraise",
+      "heartbeat run\nspark now\nraise\narc",
       problems);
-  ASSERT_EQ(requests.size(), 4u);
+  ASSERT_EQ(requests.size(), 5u);
   EXPECT_EQ(requests[0].kind, RequestKind::kRaiseAlarm);
   EXPECT_EQ(requests[0].alarm->handle, 2);
   EXPECT_EQ(requests[1].kind, RequestKind::kSpark);
   EXPECT_EQ(requests[2].kind, RequestKind::kHeartbeatStop);
   EXPECT_EQ(requests[3].kind, RequestKind::kHeartbeatRun);
+  EXPECT_EQ(requests[4].kind, RequestKind::kArc);
   // The external alarm is the module's, not the signal processor's.
   EXPECT_NE(problems.find("line 6: no alarm of the signal processor is called 'vxi_altextalarm1t'"), std::string::npos);
   EXPECT_NE(problems.find("line 7: not understood"), std::string::npos);

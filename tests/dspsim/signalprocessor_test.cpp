@@ -113,6 +113,22 @@ TEST_F(SignalProcessorTest, ASparkCountsDropsTheCurrentAndRecovers) {
   EXPECT_EQ(value(handle::kAccSpark), 1);
 }
 
+TEST_F(SignalProcessorTest, AnArcCountsApartAndQuenchesLonger) {
+  switchOn(500);
+  run(3000);
+  processor_.handle({RequestKind::kArc});
+  run(50);
+  EXPECT_EQ(value(handle::kAccArc), 1);
+  EXPECT_EQ(value(handle::kAccSpark), 0);
+  EXPECT_EQ(value(handle::kLimiter), kLimiterArc);
+  EXPECT_EQ(value(handle::kActiveSlope), kSlopeQuench);
+  EXPECT_EQ(value(handle::kSecCurrPulse), 0);
+  // The arc quench (4 half-cycles) is over after 40 ms; then the recovery of a spark follows.
+  run(50);
+  EXPECT_EQ(value(handle::kLimiter), kLimiterSpark);
+  EXPECT_GT(value(handle::kSecCurrPulse), 0);
+}
+
 TEST_F(SignalProcessorTest, SparksComeMoreOftenCloserToSparkOver) {
   constants_.sparkRateAtSparkover = 60;
   const auto sparksInTenMinutesAt = [this](int limitMa) {
