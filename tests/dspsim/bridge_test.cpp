@@ -9,7 +9,7 @@
 namespace dspsim {
 namespace {
 
-class BridgeTest : public orvix::testing::StoreTest {
+class CanBridgeTest : public orvix::testing::StoreTest {
  protected:
   void SetUp() override {
     StoreTest::SetUp();
@@ -24,7 +24,7 @@ class BridgeTest : public orvix::testing::StoreTest {
   DspRegisters dsp;
 };
 
-TEST_F(BridgeTest, ModuleValuesTravelOnceWhenTheyChange) {
+TEST_F(CanBridgeTest, ModuleValuesTravelOnceWhenTheyChange) {
   // vxi_funcurrlimit goes to the signal processor only.
   const int address = canAddressOf(handle::kFunCurrLimit);
   ASSERT_EQ(dbGetCanbusSource(address), kToSignalProcessor);
@@ -40,7 +40,7 @@ TEST_F(BridgeTest, ModuleValuesTravelOnceWhenTheyChange) {
   EXPECT_EQ(value(handle::kFunCurrLimit), 420);
 }
 
-TEST_F(BridgeTest, SignalProcessorValuesAreWrittenWithTheCheckedWrite) {
+TEST_F(CanBridgeTest, SignalProcessorValuesAreWrittenWithTheCheckedWrite) {
   dsp[handle::kSecVoltAvg]  = 612;
   const LinkTraffic traffic = exchangeCanMap(dsp);
   EXPECT_EQ(value(handle::kSecVoltAvg), 612);
@@ -55,7 +55,7 @@ TEST_F(BridgeTest, SignalProcessorValuesAreWrittenWithTheCheckedWrite) {
   EXPECT_EQ(dbGetCanbusLastValue(canAddressOf(handle::kActiveSlope)), 6);
 }
 
-TEST_F(BridgeTest, BothWaysTheModulesChangeGoesFirstThenTheSignalProcessorsComesBack) {
+TEST_F(CanBridgeTest, BothWaysTheModulesChangeGoesFirstThenTheSignalProcessorsComesBack) {
   const int address = canAddressOf(handle::kSumAlarmReset);
   ASSERT_EQ(dbGetCanbusSource(address), kBothWays);
   set(handle::kSumAlarmReset, 1);
@@ -77,7 +77,7 @@ TEST_F(BridgeTest, BothWaysTheModulesChangeGoesFirstThenTheSignalProcessorsComes
   EXPECT_EQ(dsp[handle::kTron], 0);
 }
 
-TEST_F(BridgeTest, ALinkThatComesUpTakesTheModulesValuesInsteadOfWritingItsZeros) {
+TEST_F(CanBridgeTest, ALinkThatComesUpTakesTheModulesValuesInsteadOfWritingItsZeros) {
   constexpr int kSparkSenseLevel = 577;  // both ways, range 10..999
   DspRegisters before;
   exchangeCanMap(before);
@@ -94,7 +94,7 @@ TEST_F(BridgeTest, ALinkThatComesUpTakesTheModulesValuesInsteadOfWritingItsZeros
   EXPECT_EQ(traffic.transmitted, 0);
 }
 
-TEST_F(BridgeTest, ValuesAreCutToTheWidthOfTheirEntry) {
+TEST_F(CanBridgeTest, ValuesAreCutToTheWidthOfTheirEntry) {
   // vxi_funcurrlimit is a 16-bit entry with no range of its own.
   set(handle::kFunCurrLimit, 0x12345);
   exchangeCanMap(dsp);
@@ -104,7 +104,7 @@ TEST_F(BridgeTest, ValuesAreCutToTheWidthOfTheirEntry) {
   EXPECT_EQ(dsp[handle::kTron], 1);
 }
 
-TEST_F(BridgeTest, CountersActivityAndUpdateCounter) {
+TEST_F(CanBridgeTest, CountersActivityAndUpdateCounter) {
   dbClearBitByHandle(handle::kActivityFlags, 0);
   const int updates         = value(handle::kUpdateCounter);
   const LinkTraffic traffic = exchangeCanMap(dsp);

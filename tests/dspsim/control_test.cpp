@@ -11,7 +11,7 @@
 namespace dspsim {
 namespace {
 
-TEST(ControlText, RequestsPerLineAndProblemsWithTheirLineNumbers) {
+TEST(DspsimControlText, RequestsPerLineAndProblemsWithTheirLineNumbers) {
   std::string problems;
   const auto requests = parseControlText(
       "# test\n\nraise vxi_alttemphight\n  spark  \nheartbeat stop\nraise vxi_altextalarm1t\nheartbeat\n"
@@ -31,7 +31,7 @@ TEST(ControlText, RequestsPerLineAndProblemsWithTheirLineNumbers) {
   EXPECT_NE(problems.find("line 10:"), std::string::npos);
 }
 
-TEST(ControlFile, IsTakenOnceAndRemoved) {
+TEST(DspsimControlFile, IsTakenOnceAndRemoved) {
   orvix::testing::TempImage image;
   std::string problems;
   EXPECT_TRUE(takeControlFile(kControlFilePath, problems).empty());
@@ -44,7 +44,7 @@ TEST(ControlFile, IsTakenOnceAndRemoved) {
   EXPECT_TRUE(takeControlFile(kControlFilePath, problems).empty());
 }
 
-TEST(CommandLine, ConstantsFileAndAlarmsToRaise) {
+TEST(DspsimCommandLine, ConstantsFileAndAlarmsToRaise) {
   CommandLine line;
   std::string problems;
   const char* ok[] = {"dspsim", "-r", "vxi_altwatchdogt", "-c", "/tmp/x.ini", "-r", "vxi_alwtemphighw"};
@@ -70,7 +70,7 @@ TEST(CommandLine, ConstantsFileAndAlarmsToRaise) {
   }
 }
 
-TEST(Constants, FileValuesWithinRangeOthersKeepTheirDefault) {
+TEST(DspsimConstants, FileValuesWithinRangeOthersKeepTheirDefault) {
   orvix::testing::TempImage image;
   image.writeFile(kDefaultConstantsPath,
                   "coronaOnsetVoltage=250\nfieldCapacitance=0\nsparkoverVoltage=12x\nlineFrequency=600\nbogus=1\n");
@@ -85,7 +85,7 @@ TEST(Constants, FileValuesWithinRangeOthersKeepTheirDefault) {
   EXPECT_NE(problems.find("unknown key bogus"), std::string::npos);
 }
 
-TEST(Constants, MissingOrMalformedFileGivesTheDefaults) {
+TEST(DspsimConstants, MissingOrMalformedFileGivesTheDefaults) {
   orvix::testing::TempImage image;
   std::string problems;
   EXPECT_EQ(loadConstants(kDefaultConstantsPath, problems).cyclePeriodMs, 50);
@@ -96,7 +96,7 @@ TEST(Constants, MissingOrMalformedFileGivesTheDefaults) {
   EXPECT_NE(problems.find("malformed"), std::string::npos);
 }
 
-TEST(Constants, TheImagesDefaultFileHoldsEveryKeyWithItsDefault) {
+TEST(DspsimConstants, TheImagesDefaultFileHoldsEveryKeyWithItsDefault) {
   const char* source = std::getenv("ORVIX_SOURCE_DIR");
   ASSERT_NE(source, nullptr);
   INIFile* ini = ini_create();

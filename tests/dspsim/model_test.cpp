@@ -40,7 +40,7 @@ TEST(FiringAngle, PowerShareRoundTripsAndMatchesTheUnitsTable) {
   EXPECT_EQ(firingAngleForPowerShare(1.5), 100.0);
 }
 
-TEST(Measurements, VoltagesCurrentsAndPowerAreConsistent) {
+TEST(FieldMeasurements, VoltagesCurrentsAndPowerAreConsistent) {
   const TrRatings ratings;
   const Measurements m = measure(500, 10000, 1, ratings, kDefaults);
   EXPECT_EQ(m.secCurrPulse, 500);
@@ -60,7 +60,7 @@ TEST(Measurements, VoltagesCurrentsAndPowerAreConsistent) {
   EXPECT_GE(third.secVoltValley, 300);  // not below the onset while current flows
 }
 
-TEST(Measurements, PrimaryValuesFollowTheTransformerRatios) {
+TEST(FieldMeasurements, PrimaryValuesFollowTheTransformerRatios) {
   TrRatings ratings;
   const Measurements base = measure(500, 10000, 1, ratings, kDefaults);
   // Primary rms voltage = peak voltage / turns ratio / sqrt 2, turns ratio = 100 kV / 500 V.
@@ -77,7 +77,7 @@ TEST(Measurements, PrimaryValuesFollowTheTransformerRatios) {
   EXPECT_EQ(base.primCurrAvg, 500);
 }
 
-TEST(Limits, TheSmallestLimitDecidesAndIsReported) {
+TEST(PulseCurrentLimits, TheSmallestLimitDecidesAndIsReported) {
   const TrRatings ratings;
   CurrentLimits limits{500, 1000, 95, 10000};
   AllowedCurrent allowed = allowedPulseCurrent(limits, ratings, kDefaults);

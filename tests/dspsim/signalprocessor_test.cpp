@@ -18,7 +18,7 @@ ModelConstants quietField() {
   return c;
 }
 
-class SignalProcessorTest : public orvix::testing::StoreTest {
+class DspsimSignalProcessorTest : public orvix::testing::StoreTest {
  protected:
   void SetUp() override {
     StoreTest::SetUp();
@@ -49,7 +49,7 @@ class SignalProcessorTest : public orvix::testing::StoreTest {
   int64_t now_ = 0;
 };
 
-TEST_F(SignalProcessorTest, TronStatusFollowsTheRunCommandAfterTheStartDelay) {
+TEST_F(DspsimSignalProcessorTest, TronStatusFollowsTheRunCommandAfterTheStartDelay) {
   switchOn(400);
   run(900);
   EXPECT_EQ(value(handle::kTronStatus), 0);
@@ -63,7 +63,7 @@ TEST_F(SignalProcessorTest, TronStatusFollowsTheRunCommandAfterTheStartDelay) {
   EXPECT_EQ(value(handle::kLimiter), kLimiterOff);
 }
 
-TEST_F(SignalProcessorTest, CurrentFollowsTheFunctionalLimit) {
+TEST_F(DspsimSignalProcessorTest, CurrentFollowsTheFunctionalLimit) {
   switchOn(400);
   run(2500);
   EXPECT_NEAR(value(handle::kSecCurrPulse), 400, 2);
@@ -81,7 +81,7 @@ TEST_F(SignalProcessorTest, CurrentFollowsTheFunctionalLimit) {
   EXPECT_NEAR(value(handle::kSecCurrAvg), 33, 1);
 }
 
-TEST_F(SignalProcessorTest, ASparkCountsDropsTheCurrentAndRecovers) {
+TEST_F(DspsimSignalProcessorTest, ASparkCountsDropsTheCurrentAndRecovers) {
   switchOn(500);
   run(3000);
   const int peak = value(handle::kSecVoltPeak);
@@ -113,7 +113,7 @@ TEST_F(SignalProcessorTest, ASparkCountsDropsTheCurrentAndRecovers) {
   EXPECT_EQ(value(handle::kAccSpark), 1);
 }
 
-TEST_F(SignalProcessorTest, AnArcCountsApartAndQuenchesLonger) {
+TEST_F(DspsimSignalProcessorTest, AnArcCountsApartAndQuenchesLonger) {
   switchOn(500);
   run(3000);
   processor_.handle({RequestKind::kArc});
@@ -129,7 +129,7 @@ TEST_F(SignalProcessorTest, AnArcCountsApartAndQuenchesLonger) {
   EXPECT_GT(value(handle::kSecCurrPulse), 0);
 }
 
-TEST_F(SignalProcessorTest, SparksComeMoreOftenCloserToSparkOver) {
+TEST_F(DspsimSignalProcessorTest, SparksComeMoreOftenCloserToSparkOver) {
   constants_.sparkRateAtSparkover = 60;
   const auto sparksInTenMinutesAt = [this](int limitMa) {
     SignalProcessor processor(constants_, dsp_);
@@ -150,7 +150,7 @@ TEST_F(SignalProcessorTest, SparksComeMoreOftenCloserToSparkOver) {
   EXPECT_GT(high, 5 * std::max(low, 1));
 }
 
-TEST_F(SignalProcessorTest, OwnAlarmsTripAndAreClearedByTheOperatorReset) {
+TEST_F(DspsimSignalProcessorTest, OwnAlarmsTripAndAreClearedByTheOperatorReset) {
   switchOn(400);
   run(2000);
   processor_.handle({RequestKind::kRaiseAlarm, findDspAlarm("vxi_alttemphight")});
@@ -178,7 +178,7 @@ TEST_F(SignalProcessorTest, OwnAlarmsTripAndAreClearedByTheOperatorReset) {
   EXPECT_EQ(value(handle::kTronStatus), 1);
 }
 
-TEST_F(SignalProcessorTest, HeartbeatAlternatesUntilStopped) {
+TEST_F(DspsimSignalProcessorTest, HeartbeatAlternatesUntilStopped) {
   int changes  = 0;
   int previous = value(handle::kHeartbeat);
   for (int second = 0; second < 10; ++second) {
