@@ -31,6 +31,7 @@ struct Daemon {
   // Main loop
   int slotCounter = 0;        // passes since the last new second
   int sleepAdjustment = 0;    // µs added to the long sleep, tuned once a second
+  int64_t lastNewSecondMs = 0;  // monotonic ms of the last new second, 0 before the first
   int passCounter = 1;        // 1 at the first pass, counts up to 100 and stays
   bool workFlag = true;       // skip the long sleep after this pass
   int alarmResetCounter = 0;  // handed to the alarm handling

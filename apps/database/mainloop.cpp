@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "orxtime/clocktags.h"
+#include "platform/platform.h"
 #include "platform/shell.h"
 #include "schedule.h"
 #include "sharedmem/tagaccess.h"
@@ -31,6 +32,7 @@ constexpr int kShrinkBound = 9999;
 constexpr int kSlowerStep = 150;       // µs per squared surplus slot
 constexpr int kFasterStep = 250;       // µs per slot counted
 constexpr int kFasterBase = 5500;      // µs
+constexpr int64_t kSecondMs = 1000;
 
 template <typename Selected>
 void runTasks(Daemon& daemon, Selected selected) {
@@ -50,12 +52,17 @@ void shutdown(Daemon& daemon) {
 
 }  // namespace
 
-void timeSync(Daemon& daemon) {
+void timeSync(Daemon& daemon, int64_t nowMs) {
   const int slots = daemon.slotCounter;
+  const int64_t elapsedMs = daemon.lastNewSecondMs == 0 ? kSecondMs : nowMs - daemon.lastNewSecondMs;
+  daemon.lastNewSecondMs = nowMs;
   if (slots > kMostSlots && daemon.sleepAdjustment <= kGrowthBound) {
     daemon.sleepAdjustment += (slots - kMostSlots) * (slots - kMostSlots) * kSlowerStep;
   } else if (slots <= kFewestSlots && daemon.sleepAdjustment >= -kShrinkBound) {
-    daemon.sleepAdjustment += slots * kFasterStep - kFasterBase;
+    // A loop slower than the clock still counts 21 slots, as it waits from slot 21 on;
+    // the passes that fit one real second tell how much faster it has to run.
+    const int passesPerSecond = elapsedMs > kSecondMs ? static_cast<int>(slots * kSecondMs / elapsedMs) : slots;
+    daemon.sleepAdjustment += passesPerSecond * kFasterStep - kFasterBase;
   }
   int ignored = 0;
   dbSetValueByHandle(kSlotsPerSecond, slots, &ignored);
@@ -66,7 +73,7 @@ PassOutcome runPass(Daemon& daemon) {
   const int slot = daemon.slotCounter;
   if (slot >= kFirstWaitSlot) {
     if (cust_time(kTimeTag)) {
-      timeSync(daemon);
+      timeSync(daemon, orvix::platform::monotonicMs());
       runTasks(daemon, [](const ScheduledTask& task) { return task.when.bits == kEachNewSecond.bits; });
     }
   } else {

@@ -2,6 +2,8 @@
 // the wall-clock second, resynchronised once a second.
 #pragma once
 
+#include <cstdint>
+
 #include "daemon.h"
 
 constexpr int kStopWord = 470;  // system state word 1101: every daemon ends its loop
@@ -15,9 +17,10 @@ struct PassOutcome {
 // work, the stop check); advances the slot and pass counters.
 PassOutcome runPass(Daemon& daemon);
 
-// Once per new second with the slots counted in the last second: tunes the sleep so that
-// 22 or 23 passes fit a second, publishes the count in tag 1398 and restarts the count.
-void timeSync(Daemon& daemon);
+// Once per new second (nowMs: monotonic ms) with the slots counted in the last second:
+// tunes the sleep so that 22 or 23 passes fit a second, publishes the count in tag 1398
+// and restarts the count.
+void timeSync(Daemon& daemon, int64_t nowMs);
 
 // Passes until the stop word, then the shutdown; the daemon's exit status.
 int runMainLoop(Daemon& daemon);

@@ -93,25 +93,33 @@ TEST(TimeSync, AdjustmentFollowsTheSlotCount) {
   for (const auto& [slots, delta] : change) {
     Daemon daemon;
     daemon.slotCounter = slots;
-    timeSync(daemon);
+    daemon.lastNewSecondMs = 5000;
+    timeSync(daemon, 6000);
     EXPECT_EQ(daemon.sleepAdjustment, delta) << slots;
     EXPECT_EQ(daemon.slotCounter, 0);
     EXPECT_EQ(dbReadValueByHandle(kSlotsPerSecond), slots);
   }
+  // A loop second of 1.4 s: 21 slots are 15 passes of a real second.
+  Daemon late;
+  late.slotCounter = 21;
+  late.lastNewSecondMs = 5000;
+  timeSync(late, 6400);
+  EXPECT_EQ(late.sleepAdjustment, 15 * 250 - 5500);
+  EXPECT_EQ(late.lastNewSecondMs, 6400);
   Daemon growing;
   growing.sleepAdjustment = 16000;  // still below the growth bound
   growing.slotCounter = 25;
-  timeSync(growing);
+  timeSync(growing, 1000);
   EXPECT_EQ(growing.sleepAdjustment, 16600);
   Daemon slowed;
   slowed.sleepAdjustment = 30000;  // beyond its bound: no further growth
   slowed.slotCounter = 30;
-  timeSync(slowed);
+  timeSync(slowed, 1000);
   EXPECT_EQ(slowed.sleepAdjustment, 30000);
   Daemon hurried;
   hurried.sleepAdjustment = -10000;
   hurried.slotCounter = 10;
-  timeSync(hurried);
+  timeSync(hurried, 1000);
   EXPECT_EQ(hurried.sleepAdjustment, -10000);
 }
 

@@ -89,18 +89,27 @@ bool UnitHarness::waitFor(const std::function<bool()>& condition, std::chrono::m
 }
 
 bool UnitHarness::waitUntilRunning(std::chrono::milliseconds timeout) {
-  const auto everySettingSaved = [] {
-    for (int handle = 0; handle < kNoOfHandles; ++handle) {
-      if (dbParameterSaveStatus(handle) == kChangedSinceSave) return false;
-    }
-    return true;
-  };
   const auto savedOnce = [this] {
     return log("database").find("SAVESTTINGS CALLED", databaseLogStart_) != std::string::npos &&
            tagValue("vxo_saveset") == 0;
   };
-  return waitFor([&] { return dbIsSorted() && savedOnce(); }, timeout) &&
-         waitFor(everySettingSaved, timeout);
+  if (!waitFor([&] { return dbIsSorted() && savedOnce(); }, timeout)) return false;
+  // The loop's first passes may still adjust stored settings (limits that follow the
+  // ratios); save until a whole second goes by without an unsaved change.
+  const auto unsaved = [] {
+    for (int handle = 0; handle < kNoOfHandles; ++handle) {
+      if (dbParameterSaveStatus(handle) == kChangedSinceSave) return true;
+    }
+    return false;
+  };
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    if (!unsaved()) return true;
+    writeTag("vxo_saveset", 1);
+    waitFor([] { return tagValue("vxo_saveset") == 0; }, std::chrono::seconds(2));
+    waitFor([&] { return !unsaved(); }, std::chrono::seconds(2));
+  }
+  return false;
 }
 
 int tagValue(const char* name) {
