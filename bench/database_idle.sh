@@ -9,7 +9,7 @@ bin=$(cd "${1:-$source_dir/build/bin}" && pwd)
 image=$(mktemp -d /tmp/orvix-bench-XXXXXX)
 key=$((0x0E000000 + $$))
 cleanup() {
-  [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  if [ -n "${pid:-}" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
   ipcrm -M "$key" 2>/dev/null || true
   rm -rf "$image"
 }
