@@ -645,7 +645,7 @@ constexpr TagDefinition kGeneratedTags[] = {
     {   600,   0,    0, 10000,   10000, "vxo_koramaxpcr",                "mA",           1086, kWord,    -1, 0,      0,    kNoCan},     // above 9999 = no rapping current limit
     {   601,   0,    0,   100,      95, "vxo_ignanglelimit",             "%",            1087, kWord,   148, 0,      0,    kToDsp},
     {   602,   0,    0,  1000,    1000, "vxo_maxaveragecurr",            "mA",           1088, kWord,   149, 0,      0,    kToDsp},
-    {   603,  -1,    0, 10000,    1000, "vxo_primcurrtriplim",           "A",            1089, kWord,   150, 0,      0,    kToDsp},
+    {   603,  -1,    0, 10000,     100, "vxo_primcurrtriplim",           "A",            1089, kWord,   150, 0,      0,    kToDsp},
     {   604,   0,    0,   999,       5, "vxo_lowvoltwarnlim",            "kV",           1090, kWord,   151, 0,      0,    kToDsp},
     {   605,   0,    0,   999,       3, "vxo_lowvolttriplim",            "kV",           1091, kWord,   152, 0,      0,    kToDsp},
     {   606,   0,    0,   999,     150, "vxo_highvolttriplim",           "kV",           1092, kWord,   153, 0,      0,    kToDsp},

@@ -274,6 +274,19 @@ TEST_F(DynamicLimitsTest, CurrentSettingsFollowTheTransformerRatio) {
   EXPECT_EQ(defaultOf("vxo_primcurrtriplim"), 300);
 }
 
+// A fresh unit's defaults already lie inside the limits the loop derives once a second;
+// otherwise the first pass would change settings and report them as unsaved.
+TEST_F(DynamicLimitsTest, FreshUnitSettingsAreLeftAsTheyAre) {
+  int before[kNoOfHandles];
+  for (int h = 0; h < kNoOfHandles; ++h) before[h] = dbReadValueByHandle(h);
+  dynamicLimits();
+  for (int h = 0; h < kNoOfHandles; ++h) {
+    if (shared_mem->parameter.config[h].bits.store) {
+      EXPECT_EQ(dbReadValueByHandle(h), before[h]) << "handle " << h;
+    }
+  }
+}
+
 TEST_F(DynamicLimitsTest, StepLimitsHoldEachOtherAndTheThresholdFollowsResistivity) {
   set("vxo_customminstep", 5);
   set("vxo_custommaxstep", 20);
