@@ -1,3 +1,4 @@
+#include "orxtags/handles.h"
 #include "alarmhistory.h"
 
 #include <algorithm>
@@ -26,24 +27,24 @@ constexpr int kPublishedEntries          = 10;
 constexpr int kTopErrors                 = 10;
 
 // Tags by handle
-constexpr int kSumAlarm          = 0;     // vxi_sumalarm
-constexpr int kSumAlarmTrip      = 81;    // vxi_sumalarmtrip
-constexpr int kSumAlarmWarning   = 84;    // vxi_sumalarmwarning
-constexpr int kErrorsInLogFile   = 89;    // vxi_errorsinlogfile
-constexpr int kClearHistory      = 101;   // vxo_clearhistory
-constexpr int kHistoryNr1        = 294;   // vxi_alhistory1nr .. vxi_alhistory10nr
-constexpr int kHistoryDate1      = 306;   // vxi_alhistory1date, then time, date, time ..
-constexpr int kTopErrorNr1       = 374;   // vxi_toperror1nr .. vxi_toperror10nr
-constexpr int kTopErrorCount1    = 384;   // vxi_toperror1count .. vxi_toperror10count
-constexpr int kErrLogSinceDate   = 394;   // vxi_errlogsincedate
-constexpr int kErrLogSinceTime   = 395;   // vxi_errlogsincetime
-constexpr int kErrLogSize        = 396;   // vxi_errlogsize
-constexpr int kCommonStatus      = 504;   // vxi_commonstatus
-constexpr int kDateTag           = 619;   // vxo_date
-constexpr int kTimeTag           = 620;   // vxo_time
-constexpr int kSecondsOfDay      = 1102;  // seconds since midnight
-constexpr int kAlarmSpecificCode = 1121;  // specific code of the next entry
-constexpr int kTimeWord          = 1130;  // hours * 10000 + minutes * 100 + seconds
+constexpr int kSumAlarm          = tags::vxi_sumalarm;             // vxi_sumalarm
+constexpr int kSumAlarmTrip      = tags::vxi_sumalarmtrip;         // vxi_sumalarmtrip
+constexpr int kSumAlarmWarning   = tags::vxi_sumalarmwarning;      // vxi_sumalarmwarning
+constexpr int kErrorsInLogFile   = tags::vxi_errorsinlogfile;      // vxi_errorsinlogfile
+constexpr int kClearHistory      = tags::vxo_clearhistory;         // vxo_clearhistory
+constexpr int kHistoryNr1        = 294;                           // vxi_alhistory1nr .. vxi_alhistory10nr
+constexpr int kHistoryDate1      = 306;                           // vxi_alhistory1date, then time, date, time ..
+constexpr int kTopErrorNr1       = 374;                           // vxi_toperror1nr .. vxi_toperror10nr
+constexpr int kTopErrorCount1    = 384;                           // vxi_toperror1count .. vxi_toperror10count
+constexpr int kErrLogSinceDate   = 394;                           // vxi_errlogsincedate
+constexpr int kErrLogSinceTime   = 395;                           // vxi_errlogsincetime
+constexpr int kErrLogSize        = tags::vxi_errlogsize;           // vxi_errlogsize
+constexpr int kCommonStatus      = tags::vxi_commonstatus;         // vxi_commonstatus
+constexpr int kDateTag           = tags::vxo_date;                 // vxo_date
+constexpr int kTimeTag           = tags::vxo_time;                 // vxo_time
+constexpr int kSecondsOfDay      = internal::kSecondsOfDay;       // seconds since midnight
+constexpr int kAlarmSpecificCode = internal::kAlarmSpecificCode;  // specific code of the next entry
+constexpr int kTimeWord          = internal::kTimeWord;           // hours * 10000 + minutes * 100 + seconds
 
 void setTag(int handle, int value) {
   int ignored = 0;

@@ -1,3 +1,4 @@
+#include "orxtags/handles.h"
 #include "alarms.h"
 
 #include <cstdio>
@@ -73,18 +74,18 @@ constexpr int kAlarmScanOrder[] = {
 // clang-format on
 
 // Tags by handle
-constexpr int kSumAlarm          = 0;     // vxi_sumalarm, also raised by the signal processor
-constexpr int kAlwLocalRemote    = 40;    // vxi_alwlocalremotew
-constexpr int kViCancelPossible  = 47;    // vxi_vicancelpossible
-constexpr int kSumAlarmTrip      = 81;    // vxi_sumalarmtrip
-constexpr int kSumAlarmWarning   = 84;    // vxi_sumalarmwarning
-constexpr int kMeasurement       = 87;    // vxi_measurement
-constexpr int kTron              = 94;    // vxo_tron
-constexpr int kSumAlarmResetRev  = 102;   // vxo_sumalarmresetrev, inverted reset input
-constexpr int kSumAlarmReset     = 106;   // vxo_sumalarmreset
-constexpr int kLockedMode        = 922;   // vxo_lockedmode
-constexpr int kAlarmSpecificCode = 1121;  // specific code of the next history entry
-constexpr int kViRequested       = 1177;  // V-I measurement requested
+constexpr int kSumAlarm          = tags::vxi_sumalarm;             // vxi_sumalarm, also raised by the signal processor
+constexpr int kAlwLocalRemote    = 40;                            // vxi_alwlocalremotew
+constexpr int kViCancelPossible  = 47;                            // vxi_vicancelpossible
+constexpr int kSumAlarmTrip      = tags::vxi_sumalarmtrip;         // vxi_sumalarmtrip
+constexpr int kSumAlarmWarning   = tags::vxi_sumalarmwarning;      // vxi_sumalarmwarning
+constexpr int kMeasurement       = tags::vxi_measurement;          // vxi_measurement
+constexpr int kTron              = tags::vxo_tron;                 // vxo_tron
+constexpr int kSumAlarmResetRev  = 102;                           // vxo_sumalarmresetrev, inverted reset input
+constexpr int kSumAlarmReset     = tags::vxo_sumalarmreset;        // vxo_sumalarmreset
+constexpr int kLockedMode        = tags::vxo_lockedmode;           // vxo_lockedmode
+constexpr int kAlarmSpecificCode = internal::kAlarmSpecificCode;  // specific code of the next history entry
+constexpr int kViRequested       = internal::kViStarting;         // V-I measurement requested
 
 void setTag(int handle, int value) {
   int ignored = 0;

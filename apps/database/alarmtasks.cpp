@@ -1,3 +1,4 @@
+#include "orxtags/handles.h"
 #include "alarmtasks.h"
 
 #include "alarms.h"
@@ -8,9 +9,9 @@
 namespace {
 
 constexpr const char* kDefaultSetupFile = "/var/lib/orvix/alarmLogSetup.ini";
-constexpr int kFirstAlarmPass           = 31;   // earlier passes see the tags still settling after start
-constexpr int kClearHistory             = 101;  // vxo_clearhistory
-constexpr int kIpDhcp                   = 191;  // vxo_ipdhcp, mirrors the DHCP state of eth0
+constexpr int kFirstAlarmPass = 31;                     // earlier passes see the tags still settling after start
+constexpr int kClearHistory   = tags::vxo_clearhistory;  // vxo_clearhistory
+constexpr int kIpDhcp         = 191;                    // vxo_ipdhcp, mirrors the DHCP state of eth0
 
 }  // namespace
 

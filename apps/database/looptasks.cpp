@@ -1,3 +1,4 @@
+#include "orxtags/handles.h"
 #include "looptasks.h"
 
 #include <dirent.h>
@@ -18,31 +19,31 @@
 namespace {
 
 // Tags by handle
-constexpr int kSetNoChange = 83;        // vxi_setnochange: unsaved settings
-constexpr int kErrorsInLogFile = 89;    // vxi_errorsinlogfile
-constexpr int kIpSetChange = 90;        // vxi_ipsetchange
-constexpr int kUpdateAvailable = 91;    // vxi_updateavailable
-constexpr int kMeasurement = 87;        // vxi_measurement
-constexpr int kMaster = 98;             // vxo_master
-constexpr int kSumAlarmReset = 106;     // vxo_sumalarmreset
-constexpr int kMasterSync = 163;        // vxo_mastersync
-constexpr int kIpApply = 192;           // vxo_ipapply
-constexpr int kUpdateExecute = 193;     // vxo_updateexecute
-constexpr int kUpdateRemove = 194;      // vxo_updateremove
-constexpr int kViState = 286;           // vxi_vistate
-constexpr int kErrLogSize = 396;        // vxi_errlogsize
-constexpr int kHeartbeat = 480;         // vxi_heartbeat
-constexpr int kRatioSecCurr = 610;      // vxo_ratioseccurr
-constexpr int kDateTag = 619;           // vxo_date
-constexpr int kSecondsOfDay = 1102;     // seconds since midnight
-constexpr int kModbusLogLimit = 1126;   // Modbus log size limit, KB
-constexpr int kModbusPollRate = 1127;   // vxi_modbuspollrate, requests per 10 s
-constexpr int kModbusRequests = 1128;   // Modbus request counter
-constexpr int kViProgress = 1174;       // V-I progress, -1 = no measurement
-constexpr int kViResult = 1175;
-constexpr int kViStarting = 1177;
-constexpr int kIdleCurrentLimit = 1303; // maximum idle current, mA
-constexpr int kModbusRefresh = 1378;    // register server synchronisation counter
+constexpr int kSetNoChange      = 83;                               // vxi_setnochange: unsaved settings
+constexpr int kErrorsInLogFile  = tags::vxi_errorsinlogfile;         // vxi_errorsinlogfile
+constexpr int kIpSetChange      = 90;                               // vxi_ipsetchange
+constexpr int kUpdateAvailable  = 91;                               // vxi_updateavailable
+constexpr int kMeasurement      = tags::vxi_measurement;             // vxi_measurement
+constexpr int kMaster           = tags::vxo_master;                  // vxo_master
+constexpr int kSumAlarmReset    = tags::vxo_sumalarmreset;           // vxo_sumalarmreset
+constexpr int kMasterSync       = 163;                              // vxo_mastersync
+constexpr int kIpApply          = 192;                              // vxo_ipapply
+constexpr int kUpdateExecute    = 193;                              // vxo_updateexecute
+constexpr int kUpdateRemove     = 194;                              // vxo_updateremove
+constexpr int kViState          = 286;                              // vxi_vistate
+constexpr int kErrLogSize       = tags::vxi_errlogsize;              // vxi_errlogsize
+constexpr int kHeartbeat        = 480;                              // vxi_heartbeat
+constexpr int kRatioSecCurr     = tags::vxo_ratioseccurr;            // vxo_ratioseccurr
+constexpr int kDateTag          = tags::vxo_date;                    // vxo_date
+constexpr int kSecondsOfDay     = internal::kSecondsOfDay;          // seconds since midnight
+constexpr int kModbusLogLimit   = internal::kModbusLogLimit;        // Modbus log size limit, KB
+constexpr int kModbusPollRate   = 1127;                             // vxi_modbuspollrate, requests per 10 s
+constexpr int kModbusRequests   = 1128;                             // Modbus request counter
+constexpr int kViProgress       = internal::kViProgress;            // V-I progress, -1 = no measurement
+constexpr int kViResult         = internal::kViResult;
+constexpr int kViStarting       = internal::kViStarting;
+constexpr int kIdleCurrentLimit = internal::kMaxIdleCurrent;        // maximum idle current, mA
+constexpr int kModbusRefresh    = internal::kModbusRefreshCounter;  // register server synchronisation counter
 
 constexpr int kMasterSyncSecond = 86340;     // 23:59:00
 constexpr int kViFinalStateSeconds = 5;      // a final V-I state shows this long plus one

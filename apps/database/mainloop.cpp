@@ -1,3 +1,4 @@
+#include "orxtags/handles.h"
 #include "mainloop.h"
 
 #include <unistd.h>
@@ -12,9 +13,9 @@
 
 namespace {
 
-constexpr int kTimeTag = 620;          // vxo_time
-constexpr int kSystemState = 1101;     // system state word
-constexpr int kSlotsPerSecond = 1398;  // loop slots in the last second
+constexpr int kTimeTag        = tags::vxo_time;           // vxo_time
+constexpr int kSystemState    = internal::kSystemState;  // system state word
+constexpr int kSlotsPerSecond = 1398;                    // loop slots in the last second
 
 constexpr int kFirstWaitSlot = 21;     // from this slot on the pass waits for the next second
 constexpr int kLongestPassCount = 100;

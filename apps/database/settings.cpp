@@ -1,3 +1,4 @@
+#include "orxtags/handles.h"
 #include "settings.h"
 
 #include <unistd.h>
@@ -25,17 +26,17 @@ constexpr const char* kScopeProgram = "scopegrab";
 constexpr long kShortestSettingsFile = 21;  // bytes; a shorter file is taken as lost
 
 // Tags by handle
-constexpr int kAle2Rest = 35;          // vxi_ale2rest: defaults were restored
-constexpr int kTron = 94;              // vxo_tron
-constexpr int kSaveSet = 105;          // vxo_saveset: save now
-constexpr int kDefPar = 107;           // vxo_defpar: restore defaults
-constexpr int kRestartDsp = 133;       // vxo_restartdsp
-constexpr int kScopeGrabReset = 166;   // vxo_scopegrabreset
-constexpr int kAlarmCode = 1121;       // specific code of the next alarm entry
-constexpr int kLogDepth = 1197;        // trend log depth
-constexpr int kScopeRestarts = 1371;   // scope restart counter
-constexpr int kFirstChanged = 1399;    // first changed stored setting
-constexpr int kLeastLogDepth = 240;
+constexpr int kAle2Rest       = 35;                            // vxi_ale2rest: defaults were restored
+constexpr int kTron           = tags::vxo_tron;                 // vxo_tron
+constexpr int kSaveSet        = tags::vxo_saveset;              // vxo_saveset: save now
+constexpr int kDefPar         = 107;                           // vxo_defpar: restore defaults
+constexpr int kRestartDsp     = 133;                           // vxo_restartdsp
+constexpr int kScopeGrabReset = 166;                           // vxo_scopegrabreset
+constexpr int kAlarmCode      = internal::kAlarmSpecificCode;  // specific code of the next alarm entry
+constexpr int kLogDepth       = internal::kTrendLogDepth;      // trend log depth
+constexpr int kScopeRestarts  = 1371;                          // scope restart counter
+constexpr int kFirstChanged   = 1399;                          // first changed stored setting
+constexpr int kLeastLogDepth  = 240;
 
 // I/O group modes whose values 1 and 3 are not counted as unsaved changes.
 constexpr int kIoGroupModes[] = {630, 632, 634, 636};  // vxo_iogr1mode .. vxo_iogr4mode

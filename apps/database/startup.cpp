@@ -1,3 +1,4 @@
+#include "orxtags/handles.h"
 #include "startup.h"
 
 #include <unistd.h>
@@ -30,22 +31,22 @@ constexpr const char* kOwnRegisterServer = "127.0.0.1";
 constexpr int kOwnRegisterServerPort = 502;
 
 // Tags by handle
-constexpr int kAltRestarted = 15;           // vxi_altrestartedt
-constexpr int kAltProgramUpdatedDsp = 79;   // vxi_altprogramupdatedspt
-constexpr int kAlwProgramUpdatedSom = 80;   // vxi_alwprogramupdatesomw
-constexpr int kTron = 94;                   // vxo_tron
-constexpr int kSaveSet = 105;               // vxo_saveset
-constexpr int kAlwaysTripOnUpdate = 183;    // vxo_alwaystriponsoftupdt
-constexpr int kSystemVersion = 360;         // vxi_systemversion
-constexpr int kDateTag = 619;               // vxo_date
-constexpr int kTimeTag = 620;               // vxo_time
-constexpr int kCollectorArea = 623;         // vxo_collectorarea
-constexpr int kViMinCurrDens = 742;         // vxo_vimincurrdens
-constexpr int kAlarmCode = 1121;            // specific code of the next alarm entry
-constexpr int kDebugLogHandle1 = 1264;
-constexpr int kDebugLogHandle2 = 1265;
-constexpr int kDebugLogTrigger = 1271;
-constexpr int kViMinCurrent = 1350;         // V-I minimum current
+constexpr int kAltRestarted         = 15;                            // vxi_altrestartedt
+constexpr int kAltProgramUpdatedDsp = 79;                            // vxi_altprogramupdatedspt
+constexpr int kAlwProgramUpdatedSom = 80;                            // vxi_alwprogramupdatesomw
+constexpr int kTron                 = tags::vxo_tron;                 // vxo_tron
+constexpr int kSaveSet              = tags::vxo_saveset;              // vxo_saveset
+constexpr int kAlwaysTripOnUpdate   = 183;                           // vxo_alwaystriponsoftupdt
+constexpr int kSystemVersion        = tags::vxi_systemversion;        // vxi_systemversion
+constexpr int kDateTag              = tags::vxo_date;                 // vxo_date
+constexpr int kTimeTag              = tags::vxo_time;                 // vxo_time
+constexpr int kCollectorArea        = tags::vxo_collectorarea;        // vxo_collectorarea
+constexpr int kViMinCurrDens        = tags::vxo_vimincurrdens;        // vxo_vimincurrdens
+constexpr int kAlarmCode            = internal::kAlarmSpecificCode;  // specific code of the next alarm entry
+constexpr int kDebugLogHandle1      = 1264;
+constexpr int kDebugLogHandle2      = 1265;
+constexpr int kDebugLogTrigger      = 1271;
+constexpr int kViMinCurrent         = 1350;                          // V-I minimum current
 
 void setTag(int handle, int value) {
   int ignored = 0;

@@ -1,3 +1,4 @@
+#include "orxtags/handles.h"
 #include "statusword.h"
 
 #include "sharedmem/tagaccess.h"
@@ -32,9 +33,9 @@ constexpr StatusField kStatusWordFields[] = {
 };
 // clang-format on
 
-constexpr int kCommonStatus                     = 504;   // vxi_commonstatus
-constexpr int kMaster                           = 98;    // vxo_master
-constexpr int kDiscoveryBits                    = 1178;  // vxi_discoverybits
+constexpr int kCommonStatus  = tags::vxi_commonstatus;  // vxi_commonstatus
+constexpr int kMaster        = tags::vxo_master;        // vxo_master
+constexpr int kDiscoveryBits = 1178;                   // vxi_discoverybits
 constexpr unsigned char kDiscoveryTronStatusBit = 7;
 constexpr unsigned char kDiscoveryMasterBit     = 3;
 constexpr uint32_t kTronStatusBit               = 1u << 31;

@@ -1,3 +1,4 @@
+#include "orxtags/handles.h"
 #include "trendlog.h"
 
 #include <cstdint>
@@ -8,23 +9,23 @@
 namespace {
 
 // Tags by handle
-constexpr int kTronStatus         = 86;    // vxi_tronstatus
-constexpr int kTron               = 94;    // vxo_tron
-constexpr int kLimiter            = 212;   // vxi_limiter
-constexpr int kFiringRatio        = 215;   // vxi_firingratio, 0.01 %
-constexpr int kActPower           = 222;   // vxi_actpower, 0.1 kW
-constexpr int kSecVoltAvg         = 223;   // vxi_secvoltavg, 0.1 kV
-constexpr int kSecCurrPulse       = 224;   // vxi_seccurrpulse, mA
-constexpr int kSpm                = 226;   // vxi_spm, sparks per minute
-constexpr int kFunCurrLimit       = 410;   // vxi_funcurrlimit, mA
-constexpr int kFunFiringRatio     = 411;   // vxi_funfiringratio, 0.01 %
-constexpr int kActModeVoltPeakLim = 561;   // vxo_actmodevoltpeaklim, 0.1 kV
-constexpr int kLogNow             = 1196;  // 1 asks for one trend record
-constexpr int kLogDepth           = 1197;  // records kept: 40, 100 or 240
-constexpr int kLogLength          = 1198;  // vxo_loglength, 0..2
-constexpr int kWatchedHandle1     = 1264;  // handles of two watched tags, 0 = none
+constexpr int kTronStatus         = tags::vxi_tronstatus;       // vxi_tronstatus
+constexpr int kTron               = tags::vxo_tron;             // vxo_tron
+constexpr int kLimiter            = tags::vxi_limiter;          // vxi_limiter
+constexpr int kFiringRatio        = 215;                       // vxi_firingratio, 0.01 %
+constexpr int kActPower           = 222;                       // vxi_actpower, 0.1 kW
+constexpr int kSecVoltAvg         = tags::vxi_secvoltavg;       // vxi_secvoltavg, 0.1 kV
+constexpr int kSecCurrPulse       = tags::vxi_seccurrpulse;     // vxi_seccurrpulse, mA
+constexpr int kSpm                = tags::vxi_spm;              // vxi_spm, sparks per minute
+constexpr int kFunCurrLimit       = tags::vxi_funcurrlimit;     // vxi_funcurrlimit, mA
+constexpr int kFunFiringRatio     = 411;                       // vxi_funfiringratio, 0.01 %
+constexpr int kActModeVoltPeakLim = 561;                       // vxo_actmodevoltpeaklim, 0.1 kV
+constexpr int kLogNow             = internal::kTrendTrigger;   // 1 asks for one trend record
+constexpr int kLogDepth           = internal::kTrendLogDepth;  // records kept: 40, 100 or 240
+constexpr int kLogLength          = 1198;                      // vxo_loglength, 0..2
+constexpr int kWatchedHandle1     = 1264;                      // handles of two watched tags, 0 = none
 constexpr int kWatchedHandle2     = 1265;
-constexpr int kCurrentStepRecord  = 1397;  // packed record of a current step
+constexpr int kCurrentStepRecord  = 1397;                      // packed record of a current step
 
 constexpr int kLogDepths[]          = {40, 100, 240};  // by vxo_loglength
 constexpr int kHighFiringRatio      = 1100;            // 0.01 %

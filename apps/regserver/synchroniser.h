@@ -3,26 +3,27 @@
 // and the protection and written to the store, or written back.
 #pragma once
 
+#include "orxtags/handles.h"
 #include "registerimage.h"
 
 namespace regserver {
 
 // Tags the pass works with, by handle.
 namespace handles {
-constexpr int kTron               = 94;    // vxo_tron: may be switched off while locked
-constexpr int kTroffCommand       = 100;   // vxo_troffcommand: may be set while locked
-constexpr int kScopeGrabTrigger   = 165;   // vxo_scopegrabtrigger
-constexpr int kLock               = 182;   // vxo_lock: 1 = Modbus-protected tags are read-only
-constexpr int kReadOnlyCoilWords  = 196;   // vxi_ro_coil_00_0f .. _f0_ff, one bit per discrete input
-constexpr int kReadWriteCoilWords = 543;   // vxo_rw_coil_00_0f .. _f0_ff, one bit per coil
-constexpr int kScopeView2Type     = 592;   // vxo_scopeview2type
-constexpr int kDate               = 619;   // vxo_date: packed date with its own register layout
-constexpr int kLockedByIp         = 921;   // vxo_lockebyip: client address holding the lock
-constexpr int kLockedMode         = 922;   // vxo_lockedmode: non-zero = locked to one client
-constexpr int kActivityFlags      = 1116;  // bit 2: a Modbus client changed the store
-constexpr int kDateWord           = 1129;  // current date word
-constexpr int kTimeWord           = 1130;  // current time word
-constexpr int kRefreshCounter     = 1378;  // advanced by the database when a pass is due
+constexpr int kTron               = tags::vxo_tron;          // may be switched off while locked
+constexpr int kTroffCommand       = tags::vxo_troffcommand;  // may be set while locked
+constexpr int kScopeGrabTrigger   = tags::vxo_scopegrabtrigger;
+constexpr int kLock               = 182;                   // vxo_lock: 1 = Modbus-protected tags are read-only
+constexpr int kReadOnlyCoilWords  = 196;                   // vxi_ro_coil_00_0f .. _f0_ff, one bit per discrete input
+constexpr int kReadWriteCoilWords = 543;                   // vxo_rw_coil_00_0f .. _f0_ff, one bit per coil
+constexpr int kScopeView2Type     = 592;                   // vxo_scopeview2type
+constexpr int kDate               = tags::vxo_date;        // packed date with its own register layout
+constexpr int kLockedByIp         = 921;                   // vxo_lockebyip: client address holding the lock
+constexpr int kLockedMode         = tags::vxo_lockedmode;  // non-zero = locked to one client
+constexpr int kActivityFlags      = internal::kActivityFlags;  // bit 2: a Modbus client changed the store
+constexpr int kDateWord           = internal::kDateWord;
+constexpr int kTimeWord           = internal::kTimeWord;
+constexpr int kRefreshCounter     = internal::kModbusRefreshCounter;  // advanced when a pass is due
 }  // namespace handles
 
 constexpr unsigned char kModbusActivityBit = 2;

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "orxtags/handles.h"
 #include "inihandler/inihandler.h"
 #include "orxtime/orxtime.h"
 #include "sharedmem/shmem.h"
@@ -17,22 +18,22 @@
 namespace {
 
 // Tags by handle: name                       meaning
-constexpr int kMeasurement = 87;            // vxi_measurement: 1 while measuring
-constexpr int kSecCurrDens = 225;           // vxi_seccurrdens, live
-constexpr int kSecVoltAvg = 223;            // vxi_secvoltavg, live
-constexpr int kSecVoltPeak = 231;           // vxi_secvoltpeak, live
-constexpr int kSecVoltValley = 232;         // vxi_secvoltvalley, live
-constexpr int kViRefVoltage = 305;          // vxi_vivref
-constexpr int kViVoltAv1 = 326;             // vxi_vivoltav1..7
-constexpr int kViVoltPe1 = 333;             // vxi_vivoltpe1..7
-constexpr int kViVoltVa1 = 340;             // vxi_vivoltva1..7
-constexpr int kViCurrDen1 = 347;            // vxi_vicurrden1..7
-constexpr int kViLastDate = 290;            // vxi_villastcolldate, packed date
-constexpr int kViLastTime = 291;            // vxi_villastcolltime, packed time
-constexpr int kCancelVi = 744;              // vxo_cancelvi: operator cancels
-constexpr int kSystemState = 1101;          // 470 ends every program
-constexpr int kProgress = 1174;             // progress state, -1 = not running
-constexpr int kStarting = 1177;             // measurement starting
+constexpr int kMeasurement   = tags::vxi_measurement;    // vxi_measurement: 1 while measuring
+constexpr int kSecCurrDens   = tags::vxi_seccurrdens;    // vxi_seccurrdens, live
+constexpr int kSecVoltAvg    = tags::vxi_secvoltavg;     // vxi_secvoltavg, live
+constexpr int kSecVoltPeak   = 231;                     // vxi_secvoltpeak, live
+constexpr int kSecVoltValley = 232;                     // vxi_secvoltvalley, live
+constexpr int kViRefVoltage  = 305;                     // vxi_vivref
+constexpr int kViVoltAv1     = 326;                     // vxi_vivoltav1..7
+constexpr int kViVoltPe1     = 333;                     // vxi_vivoltpe1..7
+constexpr int kViVoltVa1     = 340;                     // vxi_vivoltva1..7
+constexpr int kViCurrDen1    = 347;                     // vxi_vicurrden1..7
+constexpr int kViLastDate    = 290;                     // vxi_villastcolldate, packed date
+constexpr int kViLastTime    = 291;                     // vxi_villastcolltime, packed time
+constexpr int kCancelVi      = 744;                     // vxo_cancelvi: operator cancels
+constexpr int kSystemState   = internal::kSystemState;  // 470 ends every program
+constexpr int kProgress      = internal::kViProgress;   // progress state, -1 = not running
+constexpr int kStarting      = internal::kViStarting;   // measurement starting
 
 constexpr int kMaxPoints = 7;
 constexpr int kRunningDone = 80;    // state 90: finished

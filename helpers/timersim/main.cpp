@@ -7,15 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "orxtags/handles.h"
 #include "sharedmem/shmem.h"
 #include "unitstore.h"
 #include "sharedmem/tagaccess.h"
 
 namespace {
 
-constexpr int kProgress = 1349;     // vxi_simulationprogress, 0..100
-constexpr int kSystemState = 1101;  // 470 ends every program
-constexpr int kStopWord = 470;
+constexpr int kProgress    = 1349;                    // vxi_simulationprogress, 0..100
+constexpr int kSystemState = internal::kSystemState;  // 470 ends every program
+constexpr int kStopWord    = 470;
 
 void setProgress(int percent) {
   int ignored = 0;

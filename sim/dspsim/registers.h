@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 
+#include "orxtags/handles.h"
 #include "sharedmem/shmem.h"
 
 namespace dspsim {
@@ -72,12 +73,12 @@ constexpr int kLastActiveSlopeAtSpark = 419;
 constexpr int kSparkVoltage           = 420;  // 0.1 kV, peak voltage at the last spark
 constexpr int kHeartbeat              = 480;  // both ways
 // nameless internal integers of the link
-constexpr int kSystemState       = 1101;  // 470 stops every program
-constexpr int kActivityFlags     = 1116;  // bit 1: CAN activity
+constexpr int kSystemState       = internal::kSystemState;        // 470 stops every program
+constexpr int kActivityFlags     = internal::kActivityFlags;      // bit 1: CAN activity
 constexpr int kTxFrames          = 1118;
 constexpr int kRxFrames          = 1119;
-constexpr int kUpdateCounter     = 1120;  // once per measurement set
-constexpr int kCanRefreshCounter = 1122;  // measurement sets, taken every 10 s by the unit
+constexpr int kUpdateCounter     = 1120;                          // once per measurement set
+constexpr int kCanRefreshCounter = internal::kCanRefreshCounter;  // measurement sets, taken every 10 s by the unit
 }  // namespace handle
 
 constexpr int kStopWord                 = 470;

@@ -4,9 +4,11 @@
 
 #include <cstdint>
 
+#include "orxtags/handles.h"
+
 namespace modbusmap {
 
-constexpr int kDateHandle = 619;  // vxo_date: the packed date has a layout of its own
+constexpr int kDateHandle = tags::vxo_date;  // vxo_date: the packed date has a layout of its own
 
 // The register at the tag's address and the one after it.
 struct WordPair {
@@ -51,4 +53,5 @@ static_assert(readInput32(inputLayout32(-2)) == -2);
 static_assert(dateLayout(0x00ABCDEF).atAddress == 0xABCD && dateLayout(0x00ABCDEF).atNext == 0xEF00);
 static_assert(readDate(dateLayout(0x00ABCDEF)) == 0x00ABCDEF);
 
-}  // namespace modbusmap
+}  // namespace modbusmap#include "orxtags/handles.h"
+

@@ -1,5 +1,6 @@
 // The internal tags of the database daemon, as data, and the start-up steps that
 // define them.
+#include "orxtags/handles.h"
 #include "orxtags/internaltags.h"
 
 #include <cstdint>
@@ -277,20 +278,20 @@ constexpr GroupColumn kViColumns[] = {
 constexpr int kGroupRowsUsed = 7;
 
 // Text tags that start with a placeholder text until the unit's texts are loaded.
-constexpr int kPositionTag = 1343;  // vxi_positiontag
-constexpr int kSpmTag = 1372;       // vxi_spmtag
+constexpr int kPositionTag = tags::vxi_positiontag;  // vxi_positiontag
+constexpr int kSpmTag      = tags::vxi_spmtag;       // vxi_spmtag
 constexpr const char* kPlaceholderText = "X";
 
-constexpr int kScopeGrabTrigger = 165;  // vxo_scopegrabtrigger
-constexpr int kViMeasurementState = 1174;
-constexpr int kViMeasurementResult = 1175;
+constexpr int kScopeGrabTrigger    = tags::vxo_scopegrabtrigger;  // vxo_scopegrabtrigger
+constexpr int kViMeasurementState  = internal::kViProgress;
+constexpr int kViMeasurementResult = internal::kViResult;
 
 // Version tags.
-constexpr int kMasterTagVersion = 477;  // vxi_mastertagversion
-constexpr int kProgramVersion = 292;    // vxi_programversion
-constexpr int kSomHardware = 358;       // vxi_somhardware
-constexpr int kSomFpga = 359;           // vxi_somfpga
-constexpr int kSystemVersion = 360;     // vxi_systemversion
+constexpr int kMasterTagVersion = 477;                     // vxi_mastertagversion
+constexpr int kProgramVersion   = 292;                     // vxi_programversion
+constexpr int kSomHardware      = 358;                     // vxi_somhardware
+constexpr int kSomFpga          = 359;                     // vxi_somfpga
+constexpr int kSystemVersion    = tags::vxi_systemversion;  // vxi_systemversion
 constexpr uint32_t kSystemVersionBase = 0x220100;
 constexpr uint32_t kProgramVersionBase = 0x1000C00;
 constexpr int kSomHardwareVersion = 28;

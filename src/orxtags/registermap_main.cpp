@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "orxtags/handles.h"
 #include "orxtags/storebuilder.h"
 #include "sharedmem/shmem.h"
 #include "sharedmem/tagaccess.h"
@@ -20,8 +21,8 @@
 namespace {
 
 constexpr int kFirstHoldingRegister = 1024;
-constexpr int kFirstCoil = 16384;
-constexpr int kDateTag = 619;  // vxo_date: packed date in its own word layout
+constexpr int kFirstCoil            = 16384;
+constexpr int kDateTag              = tags::vxo_date;  // vxo_date: packed date in its own word layout
 
 enum class ModbusTable { DiscreteInput, Coil, InputRegister, HoldingRegister };
 

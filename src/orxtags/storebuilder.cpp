@@ -1,4 +1,5 @@
 // The definition steps of the database start-up, in its order.
+#include "orxtags/handles.h"
 #include "orxtags/storebuilder.h"
 
 #include <cstdio>
@@ -64,10 +65,10 @@ constexpr ModeSettingRow kModeSettings[] = {
     {10,     566,      694,        8},   // idle current: vxo_mode1idlecurrent
 };
 
-constexpr int kTron = 94;                // vxo_tron
-constexpr int kTestMode = 104;           // vxo_testmode
-constexpr int kModbusLogLimit = 1126;    // Modbus log size limit, KB
-constexpr int kProductCode = 293;        // vxi_productcode
+constexpr int kTron            = tags::vxo_tron;              // vxo_tron
+constexpr int kTestMode        = 104;                        // vxo_testmode
+constexpr int kModbusLogLimit  = internal::kModbusLogLimit;  // Modbus log size limit, KB
+constexpr int kProductCode     = 293;                        // vxi_productcode
 constexpr int kThisProductCode = 11;
 
 void setValue(int handle, int value) {

@@ -1,3 +1,4 @@
+#include "orxtags/handles.h"
 #include "orxtime/clocktags.h"
 
 #include <cstdio>
@@ -7,10 +8,10 @@
 
 namespace {
 
-constexpr int kDateTag = 619;        // vxo_date
-constexpr int kSecondsOfDay = 1102;  // seconds since midnight
-constexpr int kDateWord = 1129;      // year * 10000 + month * 100 + day
-constexpr int kTimeWord = 1130;      // hours * 10000 + minutes * 100 + seconds
+constexpr int kDateTag      = tags::vxo_date;            // vxo_date
+constexpr int kSecondsOfDay = internal::kSecondsOfDay;  // seconds since midnight
+constexpr int kDateWord     = internal::kDateWord;      // year * 10000 + month * 100 + day
+constexpr int kTimeWord     = internal::kTimeWord;      // hours * 10000 + minutes * 100 + seconds
 
 bool debugLines = false;
 int previousPackedTime = -1;
