@@ -5,12 +5,12 @@ alarm is added to it instead of replacing the log.
 """
 import os
 import re
-import subprocess
 import time
 import unittest
 
 import orvixstore
 import unitharness
+from unitharness import wait_for
 
 SUM_ALARM, SUM_ALARM_TRIP, SUM_ALARM_WARNING = 0, 81, 84
 EXT_WARNING_1, EXT_TRIP_1 = 23, 24
@@ -19,26 +19,14 @@ HISTORY_1_NR, HISTORY_2_NR, ERR_LOG_SIZE, TOP_ERROR_1_NR = 294, 295, 396, 374
 SYSTEM_STATE, SLOTS_PER_SECOND = 1101, 1398
 STOP_WORD = 470
 LOG = "/home/ftp/alarmlog"
-SOURCE_DIR = os.environ.get("ORVIX_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
 
-
-def wait_for(condition, seconds=10.0):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(0.05)
-    return condition()
 
 
 class AlarmHistoryOnAUnit(unittest.TestCase):
     def setUp(self):
         self.image = unitharness.Image()
         self.addCleanup(self.image.close)
-        subprocess.run([os.path.join(SOURCE_DIR, "unit/lay-out-image"), self.image.root, unitharness.BIN],
-                       check=True, stdout=subprocess.DEVNULL)
-        self.image.env["PATH"] = ":".join([os.path.join(self.image.root, "bin"), unitharness.BIN,
-                                           os.environ["PATH"]])
+        self.image.lay_out()
         self.store = None
         self.runs = 0
 

@@ -10,6 +10,7 @@ import time
 import unittest
 
 import unitharness
+from unitharness import wait_for
 
 SUM_ALARM, TEMP_TRIP, OIL_WARNING, TRON_STATUS, TRON, SUM_ALARM_RESET = 0, 2, 3, 86, 94, 106
 LIMITER, FUN_CURR_LIMIT, HEARTBEAT = 212, 410, 480
@@ -18,14 +19,6 @@ STOP_WORD, PULSE_CURRENT_LIMITER = 470, 9
 
 CONSTANTS = "tronStartDelayMs=500\nsparkRateAtSparkover=0\nrandomSeed=3\n"
 
-
-def wait_for(condition, seconds=10.0):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(0.05)
-    return condition()
 
 
 class DspsimProgram(unittest.TestCase):

@@ -11,7 +11,6 @@ mode switch loading the mode's settings and an edit of the working copy stored i
 import os
 import re
 import signal
-import subprocess
 import time
 import unittest
 
@@ -42,23 +41,14 @@ DSPSIM_CONSTANTS = "sparkRateAtSparkover=0\nrandomSeed=1\n"
 
 
 def wait_for(condition, seconds=15.0):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(0.05)
-    return condition()
+    return unitharness.wait_for(condition, seconds, 0.05)
 
 
 class UnitEnergises(unittest.TestCase):
     def setUp(self):
         self.image = unitharness.Image()
         self.addCleanup(self.image.close)
-        bin_dir = unitharness.BIN
-        source = os.environ.get("ORVIX_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
-        subprocess.run([os.path.join(source, "unit/lay-out-image"), self.image.root, bin_dir], check=True,
-                       stdout=subprocess.DEVNULL)
-        self.image.env["PATH"] = f"{self.image.root}/bin:{bin_dir}:{os.environ['PATH']}"
+        self.image.lay_out()
         self.port = unitharness.free_port()
         conf = self.image.read("/var/lib/orvix/regserver.conf")
         self.image.write("/var/lib/orvix/regserver.conf", re.sub(r"(?m)^port=.*$", f"port={self.port}", conf))

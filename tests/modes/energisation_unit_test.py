@@ -5,7 +5,6 @@ mode switch over Modbus loads the mode's set into the working copy, an edit of t
 copy is stored into the mode's set, and the off command switches the set off again.
 """
 import os
-import subprocess
 import time
 import unittest
 
@@ -22,28 +21,19 @@ COIL_TRON, COIL_TROFF_COMMAND = 16384, 16390
 HOLD_MODE, HOLD_ACT_MODE_CURR_LIM, HOLD_MODE3_CURR_LIM = 1041, 1043, 1214
 RAMPING, AT_CURRENT_LIMIT, OFF = 12, 9, 0
 TRON_FLAG = "/home/root/TRON"
-SOURCE_DIR = os.environ.get("ORVIX_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
 # No sparks, so that the current settles at the limit.
 DSPSIM_CONSTANTS = "tronStartDelayMs=300\nsparkRateAtSparkover=0\nrandomSeed=5\n"
 
 
 def wait_for(condition, seconds=10.0):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(0.02)
-    return condition()
+    return unitharness.wait_for(condition, seconds, 0.02)
 
 
 class EnergisationOnAUnit(unittest.TestCase):
     def setUp(self):
         self.image = unitharness.Image()
         self.addCleanup(self.image.close)
-        subprocess.run([os.path.join(SOURCE_DIR, "unit/lay-out-image"), self.image.root, unitharness.BIN],
-                       check=True, stdout=subprocess.DEVNULL)
-        self.image.env["PATH"] = ":".join([os.path.join(self.image.root, "bin"), unitharness.BIN,
-                                           os.environ["PATH"]])
+        self.image.lay_out()
         self.image.write("/var/lib/orvix/dspsim.ini", DSPSIM_CONSTANTS)
         port = unitharness.free_port()
         self.image.write("/var/lib/orvix/regserver-test.conf", f"port={port}\nmax_clients=4\n")

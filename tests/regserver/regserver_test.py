@@ -13,7 +13,6 @@ import unittest
 
 from pymodbus.client import ModbusTcpClient
 
-import orvixstore
 import unitharness
 
 # Tags by handle and their Modbus addresses.

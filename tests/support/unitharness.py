@@ -1,7 +1,6 @@
 """Starting programs of a unit in a temporary image with their own store key and ports."""
 import os
 import shutil
-import signal
 import socket
 import subprocess
 import tempfile
@@ -10,6 +9,17 @@ import time
 import orvixstore
 
 BIN = os.environ.get("ORVIX_BUILD_BIN", os.path.join(os.path.dirname(__file__), "../../build/bin"))
+SOURCE_DIR = os.environ.get("ORVIX_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
+
+
+def wait_for(condition, seconds=10.0, step=0.05):
+    """True as soon as condition() holds, else its last answer after the given time."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if condition():
+            return True
+        time.sleep(step)
+    return condition()
 
 
 def free_port():
@@ -39,6 +49,13 @@ class Image:
         self.key = orvixstore.free_key()
         self.env = dict(os.environ, ORVIX_ROOT=self.root, ORVIX_SHM_KEY=str(self.key))
         self.processes = []
+
+    def lay_out(self):
+        """The unit's default files and helper programs, and its host-command stand-ins
+        first on PATH, as scripts/run-unit prepares an image."""
+        subprocess.run([os.path.join(SOURCE_DIR, "unit/lay-out-image"), self.root, BIN], check=True,
+                       stdout=subprocess.DEVNULL)
+        self.env["PATH"] = ":".join([os.path.join(self.root, "bin"), BIN, os.environ["PATH"]])
 
     def path(self, unit_path):
         full = os.path.join(self.root, unit_path.lstrip("/"))
