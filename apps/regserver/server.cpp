@@ -24,6 +24,30 @@ const char* dotted(uint32_t address) {
   in.s_addr = address;
   return inet_ntoa(in);
 }
+
+// The second log line of a request by function code; reads of coils, discrete inputs
+// and holding registers have none, every other function is logged as "Default:".
+struct RequestLabel {
+  int function;
+  const char* label;
+};
+constexpr RequestLabel kRequestLabels[] = {
+    {MODBUS_FC_READ_COILS,               nullptr},
+    {MODBUS_FC_READ_DISCRETE_INPUTS,     nullptr},
+    {MODBUS_FC_READ_HOLDING_REGISTERS,   nullptr},
+    {MODBUS_FC_READ_INPUT_REGISTERS,     "Read inp reg:"},
+    {MODBUS_FC_WRITE_SINGLE_COIL,        "Write bit:"},
+    {MODBUS_FC_WRITE_SINGLE_REGISTER,    "Write register:"},
+    {MODBUS_FC_WRITE_MULTIPLE_COILS,     "Write mult bit:"},
+    {MODBUS_FC_WRITE_MULTIPLE_REGISTERS, "Write mult reg:"},
+};
+
+const char* requestLabel(int function) {
+  for (const RequestLabel& entry : kRequestLabels) {
+    if (entry.function == function) return entry.label;
+  }
+  return "Default:";
+}
 }  // namespace
 
 Server::Server(modbus_t* ctx, RegisterImage& image, Synchroniser& synchroniser, int listeningSocket, int maxClients,
@@ -115,43 +139,24 @@ void Server::serveClient(int fd) {
   }
 }
 
+void Server::logRequest(const char* label, int headerLength, int unit, int function, int address) {
+  std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): %s Offset %d, Slave %d, function %d, address %d\n", __FILE_NAME__,
+               __LINE__, "main", label, headerLength, unit, function, address);
+}
+
 void Server::handleRequest(int fd, const uint8_t* query, int length) {
   const int h        = modbus_get_header_length(ctx_);
   const int unit     = query[h - 1];
   const int function = query[h];
   const int address  = (query[h + 1] << 8) | query[h + 2];
-  std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Read registe:r Offset %d, Slave %d, function %d, address %d\n",
-               __FILE_NAME__, __LINE__, "main", h, unit, function, address);
-  switch (function) {
-    case MODBUS_FC_READ_COILS:
-    case MODBUS_FC_READ_DISCRETE_INPUTS:
-    case MODBUS_FC_READ_HOLDING_REGISTERS:
-      break;
-    case MODBUS_FC_READ_INPUT_REGISTERS:
-      std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Read inp reg: Offset %d, Slave %d, function %d, address %d\n",
-                   __FILE_NAME__, __LINE__, "main", h, unit, function, address);
-      break;
-    case MODBUS_FC_WRITE_SINGLE_COIL:
-      std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Write bit: Offset %d, Slave %d, function %d, address %d\n",
-                   __FILE_NAME__, __LINE__, "main", h, unit, function, address);
-      break;
-    case MODBUS_FC_WRITE_SINGLE_REGISTER:
-      std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Write register: Offset %d, Slave %d, function %d, address %d\n",
-                   __FILE_NAME__, __LINE__, "main", h, unit, function, address);
-      break;
-    case MODBUS_FC_WRITE_MULTIPLE_COILS:
-      std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Write mult bit: Offset %d, Slave %d, function %d, address %d\n",
-                   __FILE_NAME__, __LINE__, "main", h, unit, function, address);
-      break;
-    case MODBUS_FC_WRITE_MULTIPLE_REGISTERS:
-      std::fprintf(requestLog_,
-                   "DEBUG: %s:%d:%s(): Write mult reg: Rc: %d Offset %d, Slave %d, function %d, address %d\n",
-                   __FILE_NAME__, __LINE__, "main", length, h, unit, function, address);
-      break;
-    default:
-      std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Default: Offset %d, Slave %d, function %d, address %d\n",
-                   __FILE_NAME__, __LINE__, "main", h, unit, function, address);
-      break;
+  logRequest("Read registe:r", h, unit, function, address);
+  if (const char* label = requestLabel(function); label != nullptr) {
+    char text[64];
+    if (function == MODBUS_FC_WRITE_MULTIPLE_REGISTERS) {
+      std::snprintf(text, sizeof text, "%s Rc: %d", label, length);  // with the request length
+      label = text;
+    }
+    logRequest(label, h, unit, function, address);
   }
 
   int replied            = 0;

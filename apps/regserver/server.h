@@ -33,6 +33,7 @@ class Server {
  private:
   void acceptClient();
   void handleRequest(int fd, const uint8_t* query, int length);
+  void logRequest(const char* label, int headerLength, int unit, int function, int address);
   void dropClient(int fd);
 
   modbus_t* ctx_;
