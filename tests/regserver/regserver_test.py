@@ -133,6 +133,11 @@ class RegserverTest(unittest.TestCase):
         self.assertEqual(self.store.value(MODE), 3)
         self.assertTrue(self.store.value(ACTIVITY) & 4, "activity bit 2 marks a Modbus change")
         self.assertFalse(self.client.write_register(HOLD_MODE, 9, slave=1).isError())  # range 0..5
+        self.client.write_registers(HOLD_MODE, [9], slave=1)
+        for line in ("Read registe:r Offset 7, Slave 1, function 6, address 1041\n",
+                     "Write register: Offset 7, Slave 1, function 6, address 1041\n",
+                     "Write mult reg: Rc: 15 Offset 7, Slave 1, function 16, address 1041\n"):
+            assert_logged(self, self.unit, line)
         self.unit.pump()
         self.assertEqual(self.store.value(MODE), 3)
         self.assertEqual(holding(self.client, HOLD_MODE), [3])
