@@ -86,8 +86,8 @@ class Unit:
 
 
 def assert_logged(test, unit, text):
-    """Checks the server's log without printing all of it on failure."""
-    test.assertTrue(text in unit.log(), f"not in the regserver log: {text!r}")
+    """Checks the server's log (written once per round) without printing all of it on failure."""
+    test.assertTrue(unitharness.wait_for(lambda: text in unit.log(), 3.0), f"not in the regserver log: {text!r}")
 
 
 def holding(client, address, count=1):
