@@ -77,9 +77,9 @@ class Image:
 
     def start(self, name, args, log_name=None):
         """Starts a program of build/bin with stdout and stderr in var/log/<name>.log."""
-        log = open(self.path(f"/var/log/{log_name or name}.log"), "wb")
-        process = subprocess.Popen([os.path.join(BIN, name)] + args, env=self.env, stdout=log,
-                                   stderr=subprocess.STDOUT)
+        with open(self.path(f"/var/log/{log_name or name}.log"), "wb") as log:
+            process = subprocess.Popen([os.path.join(BIN, name)] + args, env=self.env, stdout=log,
+                                       stderr=subprocess.STDOUT)
         self.processes.append(process)
         return process
 
