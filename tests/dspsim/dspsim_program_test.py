@@ -45,7 +45,7 @@ class DspsimProgram(unittest.TestCase):
         self.assertGreater(self.store.value(RX_FRAMES), self.store.value(UPDATES))
         self.assertTrue(self.store.value(ACTIVITY) & 2)
         beats = {self.store.value(HEARTBEAT)}
-        self.assertTrue(wait_for(lambda: beats.add(self.store.value(HEARTBEAT)) or len(beats) == 2, 3))
+        self.assertTrue(wait_for(lambda: beats.add(self.store.value(HEARTBEAT)) or len(beats) == 2, 5))
 
         self.store.set_value(FUN_CURR_LIMIT, 300)
         self.store.set_value(TRON, 1)

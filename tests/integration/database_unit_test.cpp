@@ -107,10 +107,10 @@ TEST_F(DatabaseUnitTest, SavedSettingSurvivesARestart) {
   ASSERT_TRUE(unit_.waitUntilRunning());
   writeTag("vxo_mode3currlim", tagValue("vxo_mode3currlim") + 7);
   const int changed = tagValue("vxo_mode3currlim");
-  ASSERT_TRUE(UnitHarness::waitFor([] { return tagValue("vxi_setnochange") == 1; }, 2s));
+  ASSERT_TRUE(UnitHarness::waitFor([] { return tagValue("vxi_setnochange") == 1; }, 5s));
   EXPECT_EQ(dbReadValueByHandle(1399), 706);
   writeTag("vxo_saveset", 1);
-  ASSERT_TRUE(UnitHarness::waitFor([] { return tagValue("vxi_setnochange") == 0; }, 3s));
+  ASSERT_TRUE(UnitHarness::waitFor([] { return tagValue("vxi_setnochange") == 0; }, 5s));
   EXPECT_EQ(tagSaveValue("vxo_mode3currlim"), changed);
   EXPECT_NE(unit_.image().readFile("/var/lib/orvix/saveFile").find("\nvxo_mode3currlim=" + std::to_string(changed) + "\n"),
             std::string::npos);
@@ -135,7 +135,7 @@ TEST_F(DatabaseUnitTest, RestoreDefaultsOnRequest) {
   int code = 0;
   dbSetModbusTextByTagName("vxo_unit_name", "Field9", &code);
   writeTag("vxo_defpar", 1);
-  ASSERT_TRUE(UnitHarness::waitFor([] { return tagValue("vxo_defpar") == 0; }, 2s));
+  ASSERT_TRUE(UnitHarness::waitFor([] { return tagValue("vxo_defpar") == 0; }, 5s));
   EXPECT_EQ(tagValue("vxo_mode3currlim"), defaultLimit);
   char* text = nullptr;
   ASSERT_TRUE(dbGetModbusTextByTagName("vxo_unit_name", &text, &code));
@@ -143,7 +143,7 @@ TEST_F(DatabaseUnitTest, RestoreDefaultsOnRequest) {
   EXPECT_EQ(tagValue("vxi_ale2rest"), 1);
   EXPECT_GE(dbReadValueByHandle(1121), 1);
   // Restored values are unsaved until the next save.
-  EXPECT_TRUE(UnitHarness::waitFor([] { return tagValue("vxi_setnochange") == 1; }, 2s));
+  EXPECT_TRUE(UnitHarness::waitFor([] { return tagValue("vxi_setnochange") == 1; }, 5s));
   EXPECT_NE(unit_.log("database").find("values reseted by operator "), std::string::npos);
 }
 

@@ -81,7 +81,7 @@ TEST_F(HelpersTest, MeasurementReportsProgressAndLeavesItsResults) {
   auto measurement = unit_.startProgram(
       {"/bin/sh", "-c", "exec \"$ORVIX_ROOT/home/root/orvix/prog/a_measurement\" /home/root/orvix/stdVi.ini"},
       "a_measurement");
-  ASSERT_TRUE(UnitHarness::waitFor([] { return dbReadValueByHandle(1174) >= 0; }, 3s));
+  ASSERT_TRUE(UnitHarness::waitFor([] { return dbReadValueByHandle(1174) >= 0; }, 5s));
   EXPECT_EQ(tagValue("vxi_measurement"), 1);
   int highest = -1;
   ASSERT_TRUE(UnitHarness::waitFor(
@@ -101,14 +101,14 @@ TEST_F(HelpersTest, MeasurementReportsProgressAndLeavesItsResults) {
 
 TEST_F(HelpersTest, MeasurementWithoutItsSetUpReportsFailure) {
   auto measurement = unit_.startProgram({UnitHarness::bin() + "/a_measurement", "/home/ftp/customVi.ini"}, "a_measurement");
-  ASSERT_TRUE(UnitHarness::waitFor([] { return dbReadValueByHandle(1174) == 89; }, 3s));  // state 99
+  ASSERT_TRUE(UnitHarness::waitFor([] { return dbReadValueByHandle(1174) == 89; }, 5s));  // state 99
   EXPECT_EQ(measurement->waitForExit(5s), 1);
   EXPECT_EQ(dbReadValueByHandle(1174), -1);
 }
 
 TEST_F(HelpersTest, TimerSimulationEndsOnTheStopWord) {
   auto simulation = unit_.startProgram({UnitHarness::bin() + "/a_timerSim", "3600", "1"}, "a_timerSim");
-  ASSERT_TRUE(UnitHarness::waitFor([&] { return unit_.log("a_timerSim").find("type 0") != std::string::npos; }, 3s));
+  ASSERT_TRUE(UnitHarness::waitFor([&] { return unit_.log("a_timerSim").find("type 0") != std::string::npos; }, 5s));
   shared_mem->parameter.iValue[1101] = 470;
   EXPECT_EQ(simulation->waitForExit(3s), 0);
   shared_mem->parameter.iValue[1101] = 0;

@@ -72,7 +72,7 @@ class EnergisationOnAUnit(unittest.TestCase):
         self.assertFalse(self.client.write_coil(COIL_TRON, True, slave=1).isError())
         self.assertTrue(wait_for(lambda: self.store.value(TRON) == 1))
         self.assertTrue(wait_for(lambda: self.store.value(TRON_COMMAND) == 1))
-        self.assertTrue(wait_for(lambda: self.store.value(FUN_LIMITER) == RAMPING, 2))
+        self.assertTrue(wait_for(lambda: self.store.value(FUN_LIMITER) == RAMPING, 5))
         ramp = self.ramp_to(500)
         self.assertEqual(ramp[-1], 500, ramp)
         self.assertEqual(ramp, sorted(ramp), "the limit only rises")
@@ -95,7 +95,7 @@ class EnergisationOnAUnit(unittest.TestCase):
         # An edit of the working copy goes into the mode's set and down at once.
         self.assertFalse(self.client.write_register(HOLD_ACT_MODE_CURR_LIM, 580, slave=1).isError())
         self.assertTrue(wait_for(lambda: self.store.value(MODE3_CURR_LIM) == 580))
-        self.assertTrue(wait_for(lambda: self.store.value(FUN_CURR_LIMIT) == 580, 2))
+        self.assertTrue(wait_for(lambda: self.store.value(FUN_CURR_LIMIT) == 580, 5))
         reply = self.client.read_holding_registers(HOLD_MODE3_CURR_LIM, 1, slave=1)
         self.assertTrue(wait_for(lambda: self.client.read_holding_registers(
             HOLD_MODE3_CURR_LIM, 1, slave=1).registers == [580]), reply)
