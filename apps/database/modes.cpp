@@ -81,13 +81,13 @@ void getModeSettings(int mode, ms* returnStruct) {
   if (validMode(mode)) readSet(mode, returnStruct);
 }
 
-void setModeSettings(int mode, ms setStruct) {
+void setModeSettings(int mode, const ms& setStruct) {
   if (validMode(mode)) writeSet(kWriteOrder, mode, setStruct);
 }
 
 void getActSettings(ms* returnStruct) { readSet(kWorkingCopy, returnStruct); }
 
-void setActSettings(ms setStruct) { writeSet(kWriteOrder, kWorkingCopy, setStruct); }
+void setActSettings(const ms& setStruct) { writeSet(kWriteOrder, kWorkingCopy, setStruct); }
 
 bool msStructCmp(const ms* a, const ms* b) {
   for (const ModeField& f : kWriteOrder) {

@@ -25,9 +25,9 @@ struct ModeState {
 
 // A mode index outside 0..5 does nothing.
 void getModeSettings(int mode, ms* returnStruct);
-void setModeSettings(int mode, ms setStruct);
+void setModeSettings(int mode, const ms& setStruct);
 void getActSettings(ms* returnStruct);
-void setActSettings(ms setStruct);
+void setActSettings(const ms& setStruct);
 bool msStructCmp(const ms* a, const ms* b);
 
 // Twice per second; true when one side was written.

@@ -81,8 +81,8 @@ int printUnitDateTime(OptionArguments) {
   if (!valueOfTag("vxo_date", &date) || !valueOfTag("vxo_time", &time)) return kExitFailed;
   const unsigned d = static_cast<unsigned>(date);
   const unsigned t = static_cast<unsigned>(time);
-  std::printf("%d/%02d/%02d ", static_cast<int>(d >> 16) + 1900, (d >> 8) & 0xFF, d & 0xFF);
-  std::printf("%02d:%02d:%02d \n", t >> 24, (t >> 16) & 0xFF, (t >> 8) & 0xFF);
+  std::printf("%u/%02u/%02u ", (d >> 16) + 1900, (d >> 8) & 0xFF, d & 0xFF);
+  std::printf("%02u:%02u:%02u \n", t >> 24, (t >> 16) & 0xFF, (t >> 8) & 0xFF);
   return kExitOk;
 }
 
