@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "free_port.h"
 #include "inspector_fixture.h"
 #include "sharedmem/tagaccess.h"
 
@@ -23,17 +24,6 @@ using namespace std::chrono_literals;
 
 constexpr int kRefreshCounter = 1378;  // the register server synchronises when it moves
 
-int freeLoopbackPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
 
 bool accepts(int port) {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -50,7 +40,7 @@ class ModbusClientTest : public InspectorTest {
  protected:
   void SetUp() override {
     InspectorTest::SetUp();
-    port_ = freeLoopbackPort();
+    port_ = orvix::testing::freeLoopbackPort();
     image_.writeFile("/etc/regserver.conf", "5\nport=" + std::to_string(port_) + "\n");
     server_ = std::make_unique<BackgroundProgram>(buildProgram("regserver"),
                                                   std::vector<std::string>{"-c", "/etc/regserver.conf"});

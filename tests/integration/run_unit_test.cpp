@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 
+#include "free_port.h"
 #include "sharedmem/tagaccess.h"
 #include "unit_harness.h"
 
@@ -20,17 +21,6 @@ namespace {
 using namespace std::chrono_literals;
 using orvix::testing::UnitHarness;
 
-int freePort() {
-  const int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  close(probe);
-  return ntohs(address.sin_port);
-}
 
 bool pidAlive(const std::string& pidText) { return !pidText.empty() && kill(std::stoi(pidText), 0) == 0; }
 
@@ -44,7 +34,7 @@ std::string pidOf(const std::string& output, const std::string& program) {
 
 TEST(RunUnit, StartsTheUnitAndStopsItOnSigterm) {
   UnitHarness unit;
-  const int port = freePort();
+  const int port = orvix::testing::freeLoopbackPort();
   const std::string script = std::string(std::getenv("ORVIX_SOURCE_DIR")) + "/scripts/run-unit";
   auto runUnit = unit.startProgram({script, "--root", unit.image().root(), "--shm-key", std::to_string(unit.key()),
                                     "--modbus-port", std::to_string(port)},
