@@ -15,10 +15,12 @@ constexpr size_t kLineSize = 120;  // first matching line: 119 characters and th
 // "=", so further "=" belong to the value. Empty when nothing matches.
 std::string readSetting(const char* file, const char* key, bool* refused) {
   using orvix::platform::shellQuote;
+  using orvix::platform::shellQuoteFile;
   orvix::platform::ShellCommand command;
   const std::string pattern = std::string(key) + "=";
-  if (!command.format("grep -e %s %s\n", shellQuote(pattern).c_str(),
-                      shellQuote(orvix::platform::resolvePath(file)).c_str())) {
+  // After "--" a file name such as "-r" stays a file instead of becoming an option.
+  if (!command.format("grep -e %s -- %s\n", shellQuote(pattern).c_str(),
+                      shellQuoteFile(orvix::platform::resolvePath(file)).c_str())) {
     *refused = true;
     return {};
   }

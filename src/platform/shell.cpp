@@ -39,6 +39,11 @@ std::string shellQuote(std::string_view text) {
   return quoted;
 }
 
+std::string shellQuoteFile(std::string_view path) {
+  if (!path.empty() && path.front() == '-') return shellQuote("./" + std::string(path));
+  return shellQuote(path);
+}
+
 int runShellCommand(const ShellCommand& command) {
   if (!command.fits()) {
     std::fprintf(stderr, "Shell command refused: does not fit %zu bytes\n", kShellCommandSize);

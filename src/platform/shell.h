@@ -30,6 +30,10 @@ class ShellCommand {
 // One shell word that stands for exactly this text ('...' with embedded quotes escaped).
 std::string shellQuote(std::string_view text);
 
+// One shell word for a file operand: quoted, and a relative path that begins with "-" gets
+// "./" in front, since some commands read "-" as standard input even after "--".
+std::string shellQuoteFile(std::string_view path);
+
 // Runs the command with the shell; its exit status, or -1 when it could not run, was
 // killed by a signal or was unusable (prints why to standard error).
 int runShellCommand(const ShellCommand& command);

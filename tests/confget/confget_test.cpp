@@ -17,11 +17,10 @@ struct Result {
   int status;
 };
 
-// Runs confget with the arguments (already shell words); standard error is dropped
-// unless asked for.
-Result confget(const std::string& arguments, bool withErrors = false) {
-  const std::string command = shellQuote(std::string(std::getenv("ORVIX_BUILD_BIN")) + "/confget") + " " +
-                              arguments + (withErrors ? " 2>&1" : " 2>/dev/null");
+std::string program() { return shellQuote(std::string(std::getenv("ORVIX_BUILD_BIN")) + "/confget"); }
+
+// Runs a shell command line and collects its standard output and exit status.
+Result run(const std::string& command) {
   Result result{{}, -1};
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return result;
@@ -30,6 +29,12 @@ Result confget(const std::string& arguments, bool withErrors = false) {
   const int status = pclose(pipe);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+// Runs confget with the arguments (already shell words); standard error is dropped
+// unless asked for.
+Result confget(const std::string& arguments, bool withErrors = false) {
+  return run(program() + " " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null"));
 }
 
 class ConfgetTest : public ::testing::Test {
@@ -76,6 +81,16 @@ TEST_F(ConfgetTest, KeyIsNeverShellText) {
   EXPECT_EQ(result.out, "\n");
   EXPECT_NE(0, access(marker.c_str(), F_OK));
   EXPECT_EQ(confget("/var/lib/orvix/orvix.ini -v").out, "\n");  // not an option of grep
+}
+
+TEST_F(ConfgetTest, FileNamesThatLookLikeOptionsAreReadAsFiles) {
+  // Beside the files, one that a recursive search or standard input would find instead.
+  image_.writeFile("/work/-r", "rate=7\n");
+  image_.writeFile("/work/-", "rate=3\n");
+  image_.writeFile("/work/other.ini", "rate=9\n");
+  const std::string inWork = "cd " + shellQuote(image_.path("/work")) + " && " + program();
+  EXPECT_EQ(run(inWork + " -r rate < other.ini").out, "7\n");
+  EXPECT_EQ(run(inWork + " - rate < other.ini").out, "3\n");
 }
 
 TEST_F(ConfgetTest, UsageAndOverlongCommandsAreRefused) {
