@@ -384,9 +384,10 @@ bool dbGetStringValueByTagName(const char* s, char** v, int* errCode) {
   if (exponent == 0) {
     std::snprintf(text, kEngineeringTextSize, "%lld", value);
   } else if (exponent > 0) {
-    // Trailing zeros instead of a multiplication that could overflow.
+    // Trailing zeros instead of a multiplication that could overflow; zero stays "0".
     const int length = std::snprintf(text, kEngineeringTextSize, "%lld", value);
-    for (int i = length; i < kEngineeringTextSize - 1 && i < length + exponent; ++i) {
+    const int zeros = value == 0 ? 0 : exponent;
+    for (int i = length; i < kEngineeringTextSize - 1 && i < length + zeros; ++i) {
       text[i] = '0';
       text[i + 1] = '\0';
     }

@@ -380,6 +380,8 @@ TEST_F(TagAccessTest, EngineeringTextKeepsEveryDigitAndTheSign) {
   EXPECT_EQ(show(7, -3), "0.007");
   EXPECT_EQ(show(-42, 0), "-42");
   EXPECT_EQ(show(5, 2), "500");
+  EXPECT_EQ(show(0, 1), "0");
+  EXPECT_EQ(show(-3, 1), "-30");
   EXPECT_EQ(show(INT_MIN, -3), "-2147483.648");
   EXPECT_EQ(show(1, -100).size(), static_cast<size_t>(kEngineeringTextSize - 1));  // cut, never overrun
   EXPECT_FALSE(dbGetStringValueByTagName("vxi_nothing", &text, &code_));
