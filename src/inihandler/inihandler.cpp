@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -35,6 +36,14 @@ bool appendEntry(INIFile* ini, const char* key, const char* value) {
 
 bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 bool isTrailingSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Trimming leaves vertical tabs and form feeds; a line of nothing else is still blank.
+bool isBlank(const char* line) {
+  for (; *line != '\0'; ++line) {
+    if (std::isspace(static_cast<unsigned char>(*line)) == 0) return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -72,7 +81,7 @@ int ini_read_file(INIFile* ini, const char* filename) {
   while (std::fgets(line, sizeof line, file) != nullptr) {
     trim_whitespace(line);
     ++lineNumber;
-    if (line[0] == '\0' || line[0] == '#') continue;
+    if (isBlank(line) || line[0] == '#') continue;
     char* equals = std::strchr(line, '=');
     if (equals == nullptr || equals[1] == '\0') {
       std::printf("Invalid line format at line %d.\n", lineNumber);

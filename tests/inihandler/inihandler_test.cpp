@@ -39,6 +39,8 @@ TEST_F(IniTest, EveryLineShape) {
       "# comment = not a key\n"
       "\n"
       "   \t  \r\n"
+      "\v\n"
+      " \f \n"
       "  plain=value\n"
       "\tspaced   =   padded value  \t\r\n"
       "=no key\n"
