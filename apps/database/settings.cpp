@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "platform/shell.h"
 #include "sharedmem/modesettings.h"
+#include "sharedmem/shmem.h"
 #include "sharedmem/tagaccess.h"
 
 namespace {
@@ -77,6 +78,21 @@ void setTag(int handle, int value) {
   dbSetValueByHandle(handle, value, &ignored);
 }
 
+bool hasEmptyText(int handle) {
+  int entry = 0;
+  return dbGetTextIndexByHandle(handle, &entry, nullptr) && shared_mem->text.txt[entry][0] == '\0';
+}
+
+// A text tag left empty (a fresh unit, or a settings file that holds an empty text) takes
+// its default text: the register server shows an empty text as "?" and stores that back,
+// which would report the setting as unsaved right after every start.
+void fillEmptyTexts() {
+  int ignored = 0;
+  for (const DefaultText& entry : kDefaultTexts) {
+    if (hasEmptyText(entry.handle)) dbSetModbusTextByHandle(entry.handle, entry.text, &ignored);
+  }
+}
+
 bool isIoGroupMode(int handle) {
   for (const int mode : kIoGroupModes) {
     if (mode == handle) return true;
@@ -105,6 +121,7 @@ void restoreSettingsAtStartup(const Daemon& daemon) {
   std::printf("%s", load.text());
   orvix::platform::runShellCommand(load);
   if (dbReadValueByHandle(kLogDepth) < kLeastLogDepth) setTag(kLogDepth, kLeastLogDepth);
+  fillEmptyTexts();
 
   const std::string saveFile = resolvePath(daemon.path.saveFile);
   if (checkForModifications()) {

@@ -5,7 +5,8 @@
 
 #include "daemon.h"
 
-// Step 15 of the start-up: backup recovery, load, re-save or backup, vxo_saveset = 0.
+// Step 15 of the start-up: backup recovery, load, default texts for texts left empty,
+// re-save or backup, vxo_saveset = 0.
 void restoreSettingsAtStartup(const Daemon& daemon);
 
 // Loop functions; a true result of checkSetDefaults and restartDspCheck means work done.

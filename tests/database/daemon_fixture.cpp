@@ -21,6 +21,8 @@ void DaemonTest::SetUp() {
       std::string(std::getenv("ORVIX_SOURCE_DIR")) + "/unit/lay-out-image " + image_.root() + " " +
       std::getenv("ORVIX_BUILD_BIN") + " >/dev/null";
   ASSERT_EQ(std::system(layOut.c_str()), 0);
+  // Programs the daemon starts (the settings loaders) attach the test's own store.
+  setenv("ORVIX_SHM_KEY", std::to_string(store_.key()).c_str(), 1);
   previousPath_ = std::getenv("PATH");
   setenv("PATH", (image_.root() + "/bin:" + std::getenv("ORVIX_BUILD_BIN") + ":" + previousPath_).c_str(), 1);
   std::strcpy(daemon_.path.saveFile, "/var/lib/orvix/saveFile");
@@ -34,6 +36,7 @@ void DaemonTest::SetUp() {
 void DaemonTest::TearDown() {
   orxtime::setClockSource(nullptr);
   setenv("PATH", previousPath_.c_str(), 1);
+  unsetenv("ORVIX_SHM_KEY");
 }
 
 void DaemonTest::setClock(int hour, int minute, int second) {

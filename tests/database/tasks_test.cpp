@@ -6,9 +6,11 @@
 
 #include "daemon_fixture.h"
 #include "looptasks.h"
+#include "registerimage.h"
 #include "settings.h"
 #include "sharedmem/modesettings.h"
 #include "sharedmem/tagaccess.h"
+#include "synchroniser.h"
 
 namespace {
 
@@ -178,8 +180,21 @@ class RequestTest : public DaemonTest {
 
 TEST_F(RequestTest, UnsavedChangesAndTheFirstOfThem) {
   EXPECT_FALSE(checkForModifications());
-  write(630, 3);  // vxo_iogr1mode 3 does not count
-  EXPECT_FALSE(checkForModifications());
+  // vxo_iogr1mode .. vxo_iogr4mode at 1 or 3 do not count; other values do.
+  for (const int ioGroupMode : {630, 632, 634, 636}) {
+    for (const int uncounted : {1, 3}) {
+      write(ioGroupMode, uncounted);
+      EXPECT_FALSE(checkForModifications()) << ioGroupMode << " = " << uncounted;
+    }
+    write(ioGroupMode, 2);
+    EXPECT_TRUE(checkForModifications()) << ioGroupMode;
+    EXPECT_EQ(tag(1399), ioGroupMode);
+    write(ioGroupMode, 3);
+  }
+  write(872, 1);  // vxo_iogr5mode has no such exception
+  EXPECT_TRUE(checkForModifications());
+  EXPECT_EQ(tag(1399), 872);
+  write(872, 0);
   write(706, tag(706) + 1);  // vxo_mode3currlim
   EXPECT_TRUE(checkForModifications());
   EXPECT_EQ(tag(1399), 706);
@@ -245,6 +260,31 @@ TEST_F(RequestTest, SignalProcessorRestart) {
   for (int wait = 0; wait < 100 && recordedHostCommands().find(" reset") == std::string::npos; ++wait) usleep(20000);
   EXPECT_NE(recordedHostCommands().find(" reset"), std::string::npos);
   EXPECT_FALSE(restartDspCheck(daemon_));
+}
+
+// The start-up restore of a settings file that names one text and leaves the others
+// empty, then the register server publishing the store as it does from its start.
+TEST_F(DaemonTest, StartsAllSavedWhileTheRegisterServerPublishes) {
+  image_.writeFile("/var/lib/orvix/saveFile", "vxo_unit_name=\"Field7\"\nvxo_iogr1name=\"\"\n");
+  testing::internal::CaptureStdout();
+  restoreSettingsAtStartup(daemon_);
+  testing::internal::GetCapturedStdout();
+
+  regserver::RegisterImage registers({regserver::kCoilBase + 96, 99, 365, regserver::kHoldingBase + 571});
+  ASSERT_TRUE(registers.valid());
+  regserver::Synchroniser server(registers);
+  for (int pass = 0; pass < 3; ++pass) {
+    countModbusRefresh(daemon_);
+    server.update();
+  }
+  EXPECT_FALSE(checkForModifications()) << "first unsaved setting: " << tag(1399);
+  char* text = nullptr;
+  int code = 0;
+  ASSERT_TRUE(dbGetModbusTextByTagName("vxo_unit_name", &text, &code));
+  EXPECT_STREQ(text, "Field7");
+  ASSERT_TRUE(dbGetModbusTextByTagName("vxo_iogr1name", &text, &code));
+  EXPECT_STREQ(text, "IoGrp1");
+  EXPECT_EQ(registers.holding(1293), 'I');  // vxo_iogr1name as clients read it
 }
 
 }  // namespace
