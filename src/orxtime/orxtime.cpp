@@ -120,7 +120,8 @@ int dateStringToInteger(const char* year, const char* month, const char* day) {
   int y = 0;
   int m = 0;
   int d = 0;
-  if (!parseField(year, 0, kLargestYear, &y) || !parseField(month, 1, 12, &m) || !parseField(day, 1, 31, &d)) return -1;
+  // A year above 9999 is no parse error: the packing reports it and writes 99.
+  if (!parseField(year, 0, INT_MAX, &y) || !parseField(month, 1, 12, &m) || !parseField(day, 1, 31, &d)) return -1;
   return convertDateToOrxValue(y, m, d);
 }
 

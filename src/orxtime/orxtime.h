@@ -23,6 +23,7 @@ int stripCentury(int year);
 
 // Packed words from decimal texts; -1 when a text is not a number in its field's range.
 int timeStringToSeconds(const char* hour, const char* minute, const char* second);
+// A year above 9999 packs as convertDateToOrxValue packs it (99, "Invalid year").
 int dateStringToInteger(const char* year, const char* month, const char* day);
 
 // "hh:mm:ss"; nothing when the buffer is missing or empty.

@@ -34,6 +34,9 @@ TEST(PackedWords, YearAboveNineThousandNineHundredNinetyNine) {
   EXPECT_EQ(stripCentury(9999), 99);
   EXPECT_EQ(stripCentury(10000), -1);
   EXPECT_EQ(convertDateToOrxValue(10000, 5, 6), 0x630506);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(dateStringToInteger("12345", "5", "6"), 0x630506);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Invalid year: 12345\n");
 }
 
 TEST(PackedWords, FromTexts) {
