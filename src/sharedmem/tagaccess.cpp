@@ -272,17 +272,14 @@ bool dbGetHandleByTagname(const char* s, int* iHandle, int* errCode) {
     setCode(errCode, kLookupNoNames);
     return false;
   }
-  int slot = -1;
-  if (listStatus < 0) {
-    slot = binaryLookup(s, -listStatus);
-  } else {
-    if (std::strlen(s) > kTagNameSize - 1) {
-      *iHandle = -1;
-      setCode(errCode, kLookupNameTooLong);
-      return false;
-    }
-    slot = linearLookup(s);
+  if (listStatus > 0 && std::strlen(s) > kTagNameSize - 1) {
+    *iHandle = -1;
+    setCode(errCode, kLookupNameTooLong);
+    return false;
   }
+  // The empty slots that redefinitions leave at the start of a sorted list name no tag.
+  int slot = -1;
+  if (s[0] != '\0') slot = listStatus < 0 ? binaryLookup(s, -listStatus) : linearLookup(s);
   if (slot < 0) {
     *iHandle = -1;
     setCode(errCode, kLookupNotFound);

@@ -71,4 +71,26 @@ TEST_F(OpenTagsTest, OnlyListedTagsStayWritable) {
   EXPECT_EQ(printed.find("vxo_tron"), std::string::npos) << printed;
 }
 
+TEST_F(OpenTagsTest, CommentsAndBlankLeadingLinesNameNoTag) {
+  // A tag defined twice leaves an empty name slot, which the sort puts first.
+  int code = -1;
+  ASSERT_TRUE(dbInitTag(560, 0, 0, 0, 0, "vxo_mode", "", -1, 1, -1, 0, 0, kNoCan, &code));
+  ASSERT_TRUE(sortTagnames());
+  image_.writeFile("/var/lib/orvix/openTags.ini",
+                   "# open tags\n"
+                   "  vxo_lock\n"
+                   "vxo_mode\n");
+  testing::internal::CaptureStdout();
+  openTags(true);
+  const std::string printed = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(printed,
+            "  tagName  -1\n"
+            "tagname not found! from openTags.ini  2\n"
+            "  tagName  -1\n"
+            "tagname not found! from openTags.ini  2\n"
+            "  tagName vxo_mode 7\n");
+  EXPECT_FALSE(dbIsModbusProtected(560));
+  EXPECT_TRUE(dbIsModbusProtected(561));
+}
+
 }  // namespace
