@@ -22,6 +22,7 @@ constexpr int kTron = 94;                 // vxo_tron: never saved, kept by a fa
 constexpr int kCurrentLimit1 = 690;       // vxo_mode1currlim
 constexpr int kUnitName = 767;            // vxo_unit_name: a stored text
 constexpr int kFiringRatio = 215;         // vxi_firingratio: a measurement
+constexpr int kPrimaryCurrentRatio = 608;  // vxo_ratioprimcurr: a stored setting kept by a factory reset
 
 Bit32tag flagsOf(int handle) { return Bit32tag{.all = shared_mem->parameter.config[handle].all}; }
 
@@ -123,6 +124,7 @@ TEST_F(FactoryResetTest, ResetsChangedSettingsOnlyAndKeepsSaveValues) {
   shared_mem->parameter.iSaveValue[kCurrentLimit1] = def + 1;
   set(kTron, 1);
   set(kFiringRatio, 4321);
+  set(kPrimaryCurrentRatio, 250);  // default 100
   int code = 0;
   ASSERT_EQ(dbSetModbusTextByHandle(kUnitName, "Field2", &code), 1006);
   const int textChecksum = p.iValue[kUnitName];
@@ -139,7 +141,8 @@ TEST_F(FactoryResetTest, ResetsChangedSettingsOnlyAndKeepsSaveValues) {
   EXPECT_NE(printed.find("no of parameters changed 1 \n"), std::string::npos) << printed;
 
   EXPECT_EQ(p.iValue[kCurrentLimit1], def);
-  EXPECT_EQ(p.iValue[kTron], 1);            // kept: noReset
+  EXPECT_EQ(p.iValue[kTron], 1);            // not stored
+  EXPECT_EQ(p.iValue[kPrimaryCurrentRatio], 250);  // kept: noReset, though stored
   EXPECT_EQ(p.iValue[kFiringRatio], 4321);  // not a setting
   EXPECT_EQ(p.iValue[kMaxStep], 4);         // protected
   EXPECT_EQ(p.iValue[kUnitName], textChecksum);
