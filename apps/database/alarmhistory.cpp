@@ -84,6 +84,29 @@ bool moveFile(const std::string& from, const std::string& to, std::string* why) 
   return true;
 }
 
+// The backup becomes a second name of the present log (a copy where the file system has
+// no links), put in place by one rename: the log itself never leaves its place.
+bool keepAsBackup(const std::string& log, const std::string& backup) {
+  const std::string staged = backup + ".new";
+  std::error_code failure;
+  std::filesystem::remove(staged, failure);
+  std::filesystem::create_hard_link(log, staged, failure);
+  if (failure) std::filesystem::copy_file(log, staged, failure);
+  if (!failure) std::filesystem::rename(staged, backup, failure);
+  return !failure;
+}
+
+// Two clears within one second name the same archive: the later one takes the next free
+// name, so that no archive is ever overwritten.
+std::string freeArchiveName(const std::string& name) {
+  std::string candidate = name;
+  std::error_code ignored;
+  for (int next = 2; std::filesystem::exists(resolvePath(candidate), ignored); ++next) {
+    candidate = name + "-" + std::to_string(next);
+  }
+  return candidate;
+}
+
 }  // namespace
 
 AlarmHistory::AlarmHistory() {
@@ -167,7 +190,9 @@ bool AlarmHistory::saveErrorHistory(const char* filePath) {
   const std::string backup = log + ".bak";
   std::error_code ignored;
   // A missing log (an earlier write failed) must not take the backup with it.
-  if (std::filesystem::exists(log, ignored)) std::filesystem::rename(log, backup, ignored);
+  if (std::filesystem::exists(log, ignored) && !keepAsBackup(log, backup)) {
+    std::printf("cannot keep the alarm log backup %s\n", backup.c_str());
+  }
 
   std::printf("--%s \n", "touch /home/root/AL_PROGRESS");
   orvix::platform::touchFile(kProgressFlag);
@@ -269,7 +294,8 @@ void AlarmHistory::clearAndStoreErrorHistory() {
   for (char* c = dateText; *c != '\0'; ++c) {
     if (*c == '/') *c = '_';
   }
-  const std::string archive = files_.storeDirectory + "aL" + dateText + "-" + std::to_string(tag(kSecondsOfDay));
+  const std::string archive =
+      freeArchiveName(files_.storeDirectory + "aL" + dateText + "-" + std::to_string(tag(kSecondsOfDay)));
   const std::string log     = resolvePath(files_.alarmLog);
   std::error_code ignored;
   std::string why;

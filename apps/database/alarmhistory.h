@@ -30,9 +30,9 @@ class AlarmHistory {
   // Always false.
   bool maintainAlarmHistory(bool reset);
 
-  // Writes the in-use entries to the log at the unit path; the previous log becomes its
-  // backup. False when the log could not be written (the flag file then stays, so that
-  // the next start takes the backup).
+  // Writes the in-use entries to the log at the unit path; the previous log is kept as its
+  // backup and stays in place until the new one replaces it. False when the log could not
+  // be written (the flag file then stays, so that the next start takes the backup).
   bool saveErrorHistory(const char* filePath);
 
   // Start-up: fills the history from the alarm log, or from its backup when the last
@@ -41,7 +41,7 @@ class AlarmHistory {
 
   void updateShmFromErrorHistory() const;  // entries 0..9 to the history tags
   void updateErrorStatistics() const;      // log size, age and the ten most frequent alarms
-  void clearAndStoreErrorHistory();        // archives the log into the store directory
+  void clearAndStoreErrorHistory();        // archives the log into the store directory, never over an archive
   void updateAlarmLogVars();               // which tags each alarm logs, from the setup file
 
   int inUse() const;

@@ -2,10 +2,12 @@
 // file, the statistics, the reload after a restart, clearing and archiving.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "alarm_fixture.h"
 #include "alarmhistory.h"
@@ -194,6 +196,18 @@ TEST_F(HistoryTest, FailedWriteKeepsTheFlagForTheNextStart) {
   EXPECT_EQ(history_.inUse(), 1);  // the history itself keeps the alarm
   EXPECT_FALSE(history_.saveErrorHistory("/home/ftp/gone/alarmlog"));
   EXPECT_TRUE(orvix::platform::fileExists(kProgressFlag));
+}
+
+TEST_F(HistoryTest, LogStaysInPlaceUntilItsReplacementIsWritten) {
+  recordOnce(23);
+  const std::string before = image_.readFile(kLog);
+  // The new log cannot be written: its temporary file's place is taken by a directory.
+  const std::string blocked = image_.path(kLog) + ".tmp" + std::to_string(getpid());
+  std::filesystem::create_directory(blocked);
+  recordOnce(25);
+  std::filesystem::remove(blocked);
+  EXPECT_EQ(image_.readFile(kLog), before) << "a reader must find the old log, not none";
+  EXPECT_EQ(image_.readFile(kBackup), before);
 }
 
 TEST(ErrorLogLines, ReaderTakesWhatTheWriterWrites) {
@@ -395,6 +409,22 @@ TEST_F(ClearHistoryTest, ArchivesTheLogIntoTheStoreAndStartsAnEmptyOne) {
   EXPECT_EQ(tag(101), 0);
   EXPECT_EQ(tag(89), 0);
   EXPECT_EQ(history_.logOnAlarmHandle1(24), 223);  // the setup file is read again
+}
+
+TEST_F(ClearHistoryTest, SecondClearInTheSameSecondKeepsTheFirstArchive) {
+  const std::string first = image_.readFile(kLog);
+  history_.clearAndStoreErrorHistory();
+  recordOnce(23);
+  const std::string second = image_.readFile(kLog);
+  setTag(101, 1);
+  history_.clearAndStoreErrorHistory();  // the seconds of the day have not moved on
+  EXPECT_EQ(image_.readFile("/home/root/orvix/store/aL2024_03_07_130509-47109"), first);
+  std::vector<std::string> archives;
+  for (const auto& entry : std::filesystem::directory_iterator(image_.path(kStore))) {
+    archives.push_back(image_.readFile(std::string(kStore) + entry.path().filename().string()));
+  }
+  std::sort(archives.begin(), archives.end());
+  EXPECT_EQ(archives, (std::vector<std::string>{first, second}));
 }
 
 TEST_F(ClearHistoryTest, HistoryStaysWhenTheArchiveCannotBeWritten) {
