@@ -123,10 +123,11 @@ void updateMomentaryRate(const SparkStatistics& s) {
   const int rate = readTag(kMomentarySpm);
   const RateBand* band = &kRateBands[0];
   while (rate > band->upTo) ++band;
-  int sum = 0;
+  // Intervals of a T/R set left off for weeks add up past the 32-bit range.
+  int64_t sum = 0;
   for (int i = 0; i < band->intervals; ++i) sum += s.sparkTimeHistory[i];
-  const int interval = (sum + band->intervals / 2) / band->intervals;
-  const int newRate = interval == 0 ? 0 : kTenthsPerMinuteMs / interval;
+  const int64_t interval = (sum + band->intervals / 2) / band->intervals;
+  const int newRate = interval == 0 ? 0 : static_cast<int>(kTenthsPerMinuteMs / interval);
   const int weights = band->newWeight + band->oldWeight;
   writeTag(kMomentarySpm, (band->newWeight * newRate + band->oldWeight * rate + weights / 2) / weights);
 }

@@ -60,6 +60,16 @@ TEST_F(SparksTest, MomentaryRateByBand) {
   }
 }
 
+TEST_F(SparksTest, IntervalsOfWeeksGiveARateOfZero) {
+  // Four intervals of 2^30 ms (12.4 days) and one of 3 s: their sum passes 2^32 ms.
+  stats_.oldTimeMs = testNow;
+  stats_.sparkTimeHistory = {0, 1 << 30, 1 << 30, 1 << 30, 1 << 30, 0};
+  stats_.lastAccSpark = stats_.totSparks = get("vxi_accspark");
+  set("vxi_momentaryspm", 300);
+  spark(3000);
+  EXPECT_EQ(get("vxi_momentaryspm"), 100);  // R = 0: (2 * 0 + 300 + 1) / 3
+}
+
 TEST_F(SparksTest, FirstSparksAfterStartFillTheIntervalHistory) {
   spark(3600000);  // an hour after start: no interval yet, the rate is left alone
   EXPECT_EQ(get("vxi_momentaryspm"), 0);
