@@ -84,11 +84,6 @@ std::optional<std::string> textOf(int handle) {
   return text;
 }
 
-struct WrittenValue {
-  int handle;
-  int value;
-};
-
 }  // namespace
 
 std::optional<SettingLine> parseLine(std::string_view line, std::string* why) {
@@ -124,46 +119,50 @@ std::optional<SettingLine> parseLine(std::string_view line, std::string* why) {
   return setting;
 }
 
-std::string composeSettings() {
-  std::string text(kHeader);
+SettingsSnapshot takeSnapshot() {
+  SettingsSnapshot snapshot;
   const auto slots = nameSlotsByHandle();
   for (int handle = 0; handle < kNoOfHandles; ++handle) {
     if (!isStoredSetting(handle) || slots[handle] < 0) continue;
-    text += nameOfSlot(slots[handle]);
-    text += '=';
-    if (const auto settingText = textOf(handle)) {
-      text += '"' + *settingText + '"';
-    } else {
-      text += std::to_string(shared_mem->parameter.iValue[handle]);
-    }
+    // The value before the text: a text written in between leaves the older checksum as
+    // save value, so the setting reads as changed and the next save takes it.
+    const int value = shared_mem->parameter.iValue[handle];
+    snapshot.push_back({handle, nameOfSlot(slots[handle]), value, textOf(handle)});
+  }
+  return snapshot;
+}
+
+std::string composeSettings(const SettingsSnapshot& snapshot) {
+  std::string text(kHeader);
+  for (const StoredSetting& setting : snapshot) {
+    text += setting.name + '=';
+    text += setting.text ? '"' + *setting.text + '"' : std::to_string(setting.value);
     text += '\n';
   }
   return text;
 }
 
-bool saveSettings(const std::string& realPath, FILE* errors) {
+bool saveSnapshot(const SettingsSnapshot& snapshot, const std::string& realPath, FILE* errors) {
   // A store without definitions would save no setting at all over the unit's file.
-  if (shared_mem->tag.status == 0) {
-    std::fprintf(errors, "the tag store holds no definitions; %s left as it is\n", realPath.c_str());
+  if (snapshot.empty()) {
+    std::fprintf(errors, "the tag store holds no stored settings; %s left as it is\n", realPath.c_str());
     return false;
   }
-  // The values are taken before the file is written; only once it is safely on the disk
-  // do they become the save values, so a failed save never reports settings as saved.
-  WrittenValue written[kNoOfHandles];
-  int count = 0;
-  for (int handle = 0; handle < kNoOfHandles; ++handle) {
-    if (isStoredSetting(handle)) written[count++] = {handle, shared_mem->parameter.iValue[handle]};
-  }
-  const std::string text = composeSettings();
-  if (!orvix::writeFileAtomically(realPath, text)) {
+  if (!orvix::writeFileAtomically(realPath, composeSettings(snapshot))) {
     std::fprintf(errors, "cannot write %s: %s\n", realPath.c_str(), std::strerror(errno));
     return false;
   }
-  for (int i = 0; i < count; ++i) {
+  // Only once the file is safely on the disk do its values become the save values, so a
+  // failed save never reports settings as saved.
+  for (const StoredSetting& setting : snapshot) {
     int ignored = 0;
-    dbSetSaveValueByHandle(written[i].handle, written[i].value, &ignored);
+    dbSetSaveValueByHandle(setting.handle, setting.value, &ignored);
   }
   return true;
+}
+
+bool saveSettings(const std::string& realPath, FILE* errors) {
+  return saveSnapshot(takeSnapshot(), realPath, errors);
 }
 
 void removeStaleTemporaries(const std::string& realPath) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace settingsfile {
 
@@ -21,11 +22,27 @@ struct SettingLine {
 // a malformed line gives nothing with why saying what is wrong.
 std::optional<SettingLine> parseLine(std::string_view line, std::string* why);
 
-// The file text for every stored setting of the attached store.
-std::string composeSettings();
+// One stored setting as a save reads it from the store.
+struct StoredSetting {
+  int handle = -1;
+  std::string name;
+  int value = 0;                    // a text tag's value is its text's checksum
+  std::optional<std::string> text;  // text tags only
+};
+using SettingsSnapshot = std::vector<StoredSetting>;
 
-// Saves every stored setting to the file (temporary file, flush, rename) and then makes
-// the written values the save values. False, with the reason on errors, when it failed.
+// Every named stored setting of the attached store, each read once.
+SettingsSnapshot takeSnapshot();
+
+// The file text of a snapshot.
+std::string composeSettings(const SettingsSnapshot& snapshot);
+
+// Writes the snapshot to the file (temporary file, flush, rename) and then makes its values
+// the save values: a setting changed since the snapshot stays unsaved, never saved with a
+// value the file does not hold. False, with the reason on errors, when it failed.
+bool saveSnapshot(const SettingsSnapshot& snapshot, const std::string& realPath, FILE* errors);
+
+// saveSnapshot of a snapshot taken now.
 bool saveSettings(const std::string& realPath, FILE* errors);
 
 // Removes what saves killed half-way left beside the file (its temporary copies).

@@ -90,7 +90,7 @@ TEST_F(SettingsFileTest, SavedSettingsSurviveANewStore) {
   ASSERT_GT(dbSetModbusTextByTagName("vxo_unit_name", "Field7", &code), 1000);
   dbSetModbusTextByTagName("vxo_iogr2name", "Hopper", &code);
   const int checksum = dbReadValueByHandle(handleOf("vxo_unit_name"));
-  const std::string file = settingsfile::composeSettings();
+  const std::string file = settingsfile::composeSettings(settingsfile::takeSnapshot());
   EXPECT_NE(file.find("\nvxo_unit_name=\"Field7\"\n"), std::string::npos);
   EXPECT_EQ(file.find("vxo_tron="), std::string::npos);  // never saved
 
@@ -138,6 +138,18 @@ TEST_F(SettingsFileTest, SaveWritesTheFileAndMakesValuesSaved) {
   ASSERT_TRUE(settingsfile::saveSettings(path, stderr));
   EXPECT_EQ(dbParameterSaveStatus(handle), kSaved);
   EXPECT_NE(image.readFile("/var/lib/orvix/saveFile").find("\nvxo_mode3currlim=444\n"), std::string::npos);
+}
+
+TEST_F(SettingsFileTest, FileAndSaveValuesComeFromOneSnapshot) {
+  orvix::testing::TempImage image;
+  set("vxo_mode3currlim", 444);
+  const settingsfile::SettingsSnapshot snapshot = settingsfile::takeSnapshot();
+  set("vxo_mode3currlim", 555);  // an operator's change while the save runs
+  ASSERT_TRUE(settingsfile::saveSnapshot(snapshot, image.path("/var/lib/orvix/saveFile"), stderr));
+  EXPECT_NE(image.readFile("/var/lib/orvix/saveFile").find("\nvxo_mode3currlim=444\n"), std::string::npos);
+  const int handle = handleOf("vxo_mode3currlim");
+  EXPECT_EQ(shared_mem->parameter.iSaveValue[handle], 444);
+  EXPECT_EQ(dbParameterSaveStatus(handle), kChangedSinceSave);  // 555 waits for the next save
 }
 
 TEST_F(SettingsFileTest, NothingIsSavedFromAnEmptyStore) {

@@ -38,7 +38,7 @@ TEST_F(HelpersTest, SaveKilledHalfWayLeavesAWholeFile) {
   for (int round = 0; round < 40; ++round) {
     const std::string before = unit_.image().readFile("/var/lib/orvix/saveFile");
     writeTag("vxo_mode3currlim", 300 + round);
-    const std::string after = settingsfile::composeSettings();
+    const std::string after = settingsfile::composeSettings(settingsfile::takeSnapshot());
     auto save = unit_.startProgram({UnitHarness::bin() + "/orxloadsave", "/var/lib/orvix/saveFile", "-s"}, "orxloadsave");
     std::this_thread::sleep_for(std::chrono::microseconds(random() % 4000));
     save->signal(SIGKILL);
@@ -52,7 +52,7 @@ TEST_F(HelpersTest, SaveKilledHalfWayLeavesAWholeFile) {
   tagstore::buildTagStore();
   auto load = unit_.startProgram({UnitHarness::bin() + "/orxloadsave", "/var/lib/orvix/saveFile", "-ql"}, "orxloadsave");
   ASSERT_EQ(load->waitForExit(10s), 0);
-  EXPECT_EQ(settingsfile::composeSettings(), last);
+  EXPECT_EQ(settingsfile::composeSettings(settingsfile::takeSnapshot()), last);
   int leftovers = 0;
   for (const auto& entry : std::filesystem::directory_iterator(unit_.image().path("/var/lib/orvix/"))) {
     if (entry.path().filename().string().rfind("saveFile.tmp", 0) == 0) ++leftovers;
