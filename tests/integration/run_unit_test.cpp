@@ -36,6 +36,8 @@ TEST(RunUnit, StartsTheUnitAndStopsItOnSigterm) {
   UnitHarness unit;
   const int port = orvix::testing::freeLoopbackPort();
   const std::string script = std::string(std::getenv("ORVIX_SOURCE_DIR")) + "/scripts/run-unit";
+  // What the last run left in the image's /tmp; a boot starts without it.
+  unit.image().writeFile("/tmp/left/by-the-last-run", "");
   auto runUnit = unit.startProgram({script, "--root", unit.image().root(), "--shm-key", std::to_string(unit.key()),
                                     "--modbus-port", std::to_string(port)},
                                    "run-unit");
@@ -47,6 +49,7 @@ TEST(RunUnit, StartsTheUnitAndStopsItOnSigterm) {
   EXPECT_TRUE(pidAlive(database)) << output;
   EXPECT_TRUE(dbIsSorted());
   EXPECT_NE(unit.log("database").find("build date "), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(unit.image().path("/tmp/left")));
   if (std::filesystem::exists(UnitHarness::bin() + "/regserver")) {
     EXPECT_NE(output.find("Modbus TCP: 127.0.0.1:" + std::to_string(port)), std::string::npos) << output;
     const std::string poll = "mbpoll -m tcp -p " + std::to_string(port) + " -a 1 -r 1 -c 2 -1 127.0.0.1 >/dev/null 2>&1";
