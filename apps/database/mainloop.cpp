@@ -34,6 +34,9 @@ constexpr int kSlowerStep = 150;       // µs per squared surplus slot
 constexpr int kFasterStep = 250;       // µs per slot counted
 constexpr int kFasterBase = 5500;      // µs
 constexpr int64_t kSecondMs = 1000;
+// A second counted longer than this means a host too slow to keep the second: the slots
+// are then rated by the passes of a real second. Below it the usual tuning holds.
+constexpr int64_t kSlowSecondMs = 1100;
 
 template <typename Selected>
 void runTasks(Daemon& daemon, Selected selected) {
@@ -62,7 +65,7 @@ void timeSync(Daemon& daemon, int64_t nowMs) {
   } else if (slots <= kFewestSlots && daemon.sleepAdjustment >= -kShrinkBound) {
     // A loop slower than the clock still counts 21 slots, as it waits from slot 21 on;
     // the passes that fit one real second tell how much faster it has to run.
-    const int passesPerSecond = elapsedMs > kSecondMs ? static_cast<int>(slots * kSecondMs / elapsedMs) : slots;
+    const int passesPerSecond = elapsedMs > kSlowSecondMs ? static_cast<int>(slots * kSecondMs / elapsedMs) : slots;
     daemon.sleepAdjustment += passesPerSecond * kFasterStep - kFasterBase;
   }
   int ignored = 0;

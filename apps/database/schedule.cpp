@@ -13,11 +13,12 @@ namespace {
 // function                   when                 name
 constexpr ScheduledTask kLoopSchedule[] = {
     {updateDateTag,             inSlots({1}),        "date"},
-    {requestMasterSync,         inSlots({1}),        "master sync at 23:59:00"},
     {runSetSpmString,           inSlots({1}),        "setSpmString"},
-    {countModbusRefresh,        inSlots({2, 15}),    "Modbus refresh counter"},
+    {requestMasterSync,         inSlots({1}),        "master sync at 23:59:00"},
     {runCheckModeSettings,      inSlots({2, 15}),    "checkModeSettings"},
     {runCalculateImpedance,     inSlots({2, 15}),    "calculateImpedance"},
+    // Last in its slot: the register server's pass that it starts finds this pass's values.
+    {countModbusRefresh,        inSlots({2, 15}),    "Modbus refresh counter"},
     {recordAlarms,              inSlots({3, 16}),    "handleAlarms"},
     {publishStatusWord,         inSlots({3, 16}),    "setStatusWord"},
     {clearHistoryOnRequest,     inSlots({4, 17}),    "clearAndStoreErrorHistory"},

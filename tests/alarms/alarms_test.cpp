@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,7 +14,6 @@
 #include "daemon.h"
 #include "leds.h"
 #include "looptasks.h"
-#include "schedule.h"
 #include "statusword.h"
 
 namespace {
@@ -174,44 +172,6 @@ TEST_F(ResetSequenceTest, InvertedInputRequestsOneResetWhileASumIsActive) {
   setTag(kSumAlarmResetRev, 0);
   handleSumAlarmResetRev();
   EXPECT_EQ(tag(kSumAlarmReset), 0);
-}
-
-// Names of the scheduled tasks the filter selects, in their order within a pass.
-template <typename Filter>
-std::vector<std::string> tasks(Filter selected) {
-  std::vector<std::string> names;
-  for (const ScheduledTask& task : loopSchedule()) {
-    if (selected(task)) names.push_back(task.name);
-  }
-  return names;
-}
-std::vector<std::string> tasksInSlot(int slot) {
-  return tasks([slot](const ScheduledTask& task) { return task.when.has(slot); });
-}
-
-bool before(const std::vector<std::string>& names, const std::string& first, const std::string& second) {
-  const auto a = std::find(names.begin(), names.end(), first);
-  const auto b = std::find(names.begin(), names.end(), second);
-  return a != names.end() && b != names.end() && a < b;
-}
-
-TEST(AlarmSchedule, SlotsAndOrderWithinThePass) {
-  for (const int slot : {3, 16}) EXPECT_TRUE(before(tasksInSlot(slot), "handleAlarms", "setStatusWord")) << slot;
-  for (const int slot : {4, 17}) {
-    EXPECT_TRUE(before(tasksInSlot(slot), "clearAndStoreErrorHistory", "errors in log file")) << slot;
-  }
-  EXPECT_TRUE(before(tasksInSlot(7), "updateErrorStatistics", "restartDspCheck"));
-  EXPECT_TRUE(before(tasksInSlot(8), "checkForModifications", "checkExternalControlBlocked"));
-  const std::vector<std::string> slot13 = tasksInSlot(13);
-  EXPECT_NE(std::find(slot13.begin(), slot13.end(), "signalLed"), slot13.end());
-  const std::vector<std::string> everyPass =
-      tasks([](const ScheduledTask& task) { return task.when.bits == kEveryPass.bits; });
-  ASSERT_FALSE(everyPass.empty());
-  EXPECT_EQ(everyPass.front(), "setSumAlarm");
-  EXPECT_TRUE(before(everyPass, "controlCancelPossibleFlag", "letsLog"));
-  EXPECT_TRUE(before(everyPass, "letsLog", "scopeGrabReset"));
-  EXPECT_TRUE(before(everyPass, "scopeGrabReset", "handleSumAlarmResetRev"));
-  EXPECT_TRUE(before(everyPass, "handleSumAlarmResetRev", "alarm-reset counter"));
 }
 
 TEST_F(ResetSequenceTest, NoAlarmHandlingInTheFirstThirtyPasses) {
