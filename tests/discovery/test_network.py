@@ -6,12 +6,14 @@ namespace of its own, wired to the bridge, running unit_responder.py. The CGI ru
 the host namespace with its system log caught on a socket of the test.
 
 Usage: test_network.py --binary PATH [--runner PROGRAM] [unittest options]
-(--runner qemu-ppc runs a PowerPC build). Needs root; exits 77 (skipped) otherwise.
+(--runner qemu-ppc runs a PowerPC build). Needs root; otherwise exits 77 (skipped)
+with the command that runs it as root.
 """
 import argparse
 import os
 import re
 import select
+import shlex
 import shutil
 import signal
 import socket
@@ -411,7 +413,13 @@ def main():
         print(f"{options.runner} not found", file=sys.stderr)
         return 1
     if os.geteuid() != 0:
-        print("SKIPPED: network namespaces for the simulated units need root", file=sys.stderr)
+        command = [sys.executable, os.path.abspath(__file__), "--binary", OPTIONS.binary]
+        if options.runner:
+            command += ["--runner", options.runner]
+        print("SKIPPED: network namespaces for the simulated units need root; run it as root:\n"
+              f"  sudo {shlex.join(command)}\n"
+              "or, in the build directory: sudo ctest -R discovery_network --output-on-failure",
+              file=sys.stderr)
         return SKIP
     # A time-out of the test runner sends SIGTERM: tear the network down on the way out.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
