@@ -60,8 +60,8 @@ bool raiseLocalRemoteWarning(Daemon&) {
   return false;
 }
 
-bool blinkLeds(Daemon&) {
-  signalLed(dbIsEqual(kIpDhcp, 1));
+bool blinkLeds(Daemon& daemon) {
+  signalLed(dbIsEqual(kIpDhcp, 1), daemon.ledCalls);
   return false;
 }
 

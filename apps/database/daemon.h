@@ -40,6 +40,7 @@ struct Daemon {
   int viTimeoutCounter = 0;   // seconds a final V-I state has been shown
   int maxIdleCurrent = 0;     // mA, "maxIdleCurrent" setting
   int heartbeatSeconds = 0;   // consecutive seconds the heartbeat read 1
+  unsigned ledCalls = 0;      // calls of signalLed: the phase of LED A's heartbeat
   uint8_t scopeRestartCounter = 0;  // passes until the scope program restarts
   EnergisationState energisation;   // sparks, limiter, modes and run command between passes
 

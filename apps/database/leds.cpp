@@ -17,8 +17,7 @@ void led_control(char cLedName, unsigned char ucLedMode) {
   close(fd);
 }
 
-void signalLed(bool dhcp) {
-  static unsigned int calls = 0;
+void signalLed(bool dhcp, unsigned& calls) {
   ++calls;
   led_control('A', calls % 2 == 1 ? '1' : '0');
   led_control('B', dhcp ? '1' : '0');

@@ -5,5 +5,6 @@
 // Errors are ignored: a unit without the LED keeps running.
 void led_control(char cLedName, unsigned char ucLedMode);
 
-// Once a second: toggles LED A and shows the DHCP state on LED B.
-void signalLed(bool dhcp);
+// Once a second: LED A on at the odd and off at the even calls (calls counts them, a
+// heartbeat that changes every second), LED B on while DHCP is enabled.
+void signalLed(bool dhcp, unsigned& calls);
