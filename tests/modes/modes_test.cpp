@@ -152,11 +152,19 @@ TEST_F(MasterModeTest, UpperBoundKeptAboveTheLowerAndTimerOverride) {
 TEST_F(MasterModeTest, OtherUnitsAreCommandedEveryFiftiethCall) {
   set("vxo_boilerload", 4000);  // mode index 2
   set("vxi_masternrinmode3", 5);
-  for (int call = 0; call < 49; ++call) masterModeSelector(state_);
-  EXPECT_EQ(get("vxo_mastermodecmd"), 0) << "every unit is in the master's mode";
-  set("vxi_masternrinmode1", 1);
+  set("vxi_masternrinmode1", 1);  // one unit in another mode from the start
+  for (int call = 1; call <= 49; ++call) {
+    masterModeSelector(state_);
+    ASSERT_EQ(get("vxo_mastermodecmd"), 0) << "call " << call;
+  }
   masterModeSelector(state_);
   EXPECT_EQ(get("vxo_mastermodecmd"), 1);
+
+  // Only the other modes' counters count: all units in the master's mode, no command.
+  set("vxo_mastermodecmd", 0);
+  set("vxi_masternrinmode1", 0);
+  for (int call = 51; call <= 100; ++call) masterModeSelector(state_);
+  EXPECT_EQ(get("vxo_mastermodecmd"), 0);
 
   set("vxo_mastermodecmd", 0);
   set("vxo_mastermodeselector", 0);  // not the selecting master: no calls counted
