@@ -4,14 +4,15 @@
 
 #include "energisationtags.h"
 #include "sharedmem/shmem.h"
+#include "sharedmem/tagaccess.h"
 
 using namespace etag;
 
 namespace {
 
 // A bound or default: factor * (source / divisor) + offset, where the source is a
-// transformer ratio or another tag's value; kKeep leaves the bound unchanged.
-enum class Source { kNone, kKeep, kSecRatio, kPrimRatio, kTag, kStepUpByResistivity };
+// transformer ratio or another tag's value; kOwnMin is the setting's present minimum.
+enum class Source { kNone, kOwnMin, kSecRatio, kPrimRatio, kTag, kStepUpByResistivity };
 struct Bound {
   Source source;
   int divisor = 1;
@@ -21,7 +22,9 @@ struct Bound {
 };
 
 constexpr Bound constant(int value) { return {Source::kNone, 1, 0, value}; }
-constexpr Bound keep() { return {Source::kKeep}; }
+// The setting's present minimum, given rather than left to the "keep" marker: only with a
+// given minimum is the new default stored, and it must follow a lowered maximum.
+constexpr Bound ownMin() { return {Source::kOwnMin}; }
 constexpr Bound secRatio(int divisor, int factor = 1) { return {Source::kSecRatio, divisor, factor}; }
 constexpr Bound primRatio() { return {Source::kPrimRatio}; }
 constexpr Bound tagPlus(int handle, int offset = 0) { return {Source::kTag, 1, 1, offset, handle}; }
@@ -48,7 +51,7 @@ constexpr int kPrimTrip[] = {kPrimCurrTripLim};
 // settings            min                            max                            default
 constexpr LimitRow kLimitRows[] = {
     {kCurrentLimits,    constant(0),                   secRatio(10, 2),               secRatio(20)},
-    {kMaxAverage,       keep(),                        secRatio(10),                  secRatio(10)},
+    {kMaxAverage,       ownMin(),                      secRatio(10),                  secRatio(10)},
     {kTimerPcrCurrents, constant(0),                   secRatio(10, 2),               constant(0)},
     {kStepUpThreshold,  constant(-100),                constant(100),                 stepUpDefault()},
     {kPulseSlope,       constant(0),                   secRatio(20),                  constant(200)},
@@ -70,12 +73,14 @@ constexpr int kQuenchNeedingLongRecovery = 3;
 constexpr int kQuenchForShortRecovery = 4;
 constexpr int kShortRecoveryTime = 1000;  // 0.1 ms
 
-int evaluate(const Bound& bound) {
+int evaluate(const Bound& bound, int setting) {
   switch (bound.source) {
     case Source::kNone:
       return bound.offset;
-    case Source::kKeep:
-      return kKeepLimit;
+    case Source::kOwnMin: {
+      int min = kKeepLimit;
+      return dbGetMinimumValueByHandle(setting, &min) ? min : kKeepLimit;
+    }
     case Source::kSecRatio:
       return bound.factor * (readTag(kRatioSecCurr) / bound.divisor) + bound.offset;
     case Source::kPrimRatio:
@@ -95,7 +100,8 @@ int evaluate(const Bound& bound) {
 void dynamicLimits() {
   for (const LimitRow& row : kLimitRows) {
     for (const int handle : row.settings) {
-      dbEnforceNewLimits(handle, evaluate(row.min), evaluate(row.max), evaluate(row.defaultValue));
+      dbEnforceNewLimits(handle, evaluate(row.min, handle), evaluate(row.max, handle),
+                         evaluate(row.defaultValue, handle));
     }
   }
   const int quench = readTag(kActModeShortQuench);

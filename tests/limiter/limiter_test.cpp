@@ -253,7 +253,6 @@ TEST_F(DynamicLimitsTest, CurrentSettingsFollowTheTransformerRatio) {
   set("vxo_t10pcrcurr", 900);
   set("vxo_maxaveragecurr", 900);
   const int maxAverageMin = min("vxo_maxaveragecurr");
-  const int maxAverageDefault = defaultOf("vxo_maxaveragecurr");
   set("vxo_ratioseccurr", 4000);
   dynamicLimits();
   EXPECT_EQ(max("vxo_actmodecurrlim"), 800);
@@ -262,11 +261,11 @@ TEST_F(DynamicLimitsTest, CurrentSettingsFollowTheTransformerRatio) {
   EXPECT_EQ(get("vxo_mode6currlim"), 800);
   EXPECT_EQ(max("vxo_t10pcrcurr"), 800);
   EXPECT_EQ(get("vxo_t10pcrcurr"), 800);
-  // -98765 leaves the minimum of vxo_maxaveragecurr, and with it the default, as they were.
+  // The minimum of vxo_maxaveragecurr stays; its default follows the maximum down.
   EXPECT_EQ(max("vxo_maxaveragecurr"), 400);
   EXPECT_EQ(get("vxo_maxaveragecurr"), 400);
   EXPECT_EQ(min("vxo_maxaveragecurr"), maxAverageMin);
-  EXPECT_EQ(defaultOf("vxo_maxaveragecurr"), maxAverageDefault);
+  EXPECT_EQ(defaultOf("vxo_maxaveragecurr"), 400);
   EXPECT_EQ(max("vxo_pulsecurrentslope"), 200);
   set("vxo_ratioprimcurr", 300);
   dynamicLimits();
