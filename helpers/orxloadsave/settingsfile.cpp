@@ -143,7 +143,7 @@ std::string composeSettings(const SettingsSnapshot& snapshot) {
 }
 
 bool saveSnapshot(const SettingsSnapshot& snapshot, const std::string& realPath, FILE* errors) {
-  // A store without definitions would save no setting at all over the unit's file.
+  // A store not defined yet holds no setting: saving it would empty the unit's file.
   if (snapshot.empty()) {
     std::fprintf(errors, "the tag store holds no stored settings; %s left as it is\n", realPath.c_str());
     return false;
