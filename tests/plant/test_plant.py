@@ -1,0 +1,190 @@
+#!/usr/bin/python3
+"""A plant of eight units on one machine, each in its own network namespace
+(scripts/run-plant), checked the way a plant sees it: the master's summary, commands
+from the master to every unit, a unit that falls silent, and tag commands from an
+independent peer on the plant network.
+
+Needs root and `ip netns`; exits 77 (skipped) otherwise.
+"""
+import json
+import os
+import re
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+import orvixstore
+
+SOURCE = os.environ.get("ORVIX_SOURCE_DIR", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+SKIP = 77
+UNITS = 8
+UDP_PORT = 49200
+
+# Handles of the tags the test reads and writes.
+TRON = 94
+MASTERTRON = 152
+MODE = 560
+MASTERMODE = 584
+TRONDELAY = 762
+LOCKEDMODE = 922
+MASTERTOTALNR = 270
+SEND_COUNTER = 1136  # broadcasts the master sent
+
+
+def skip_reason():
+    if os.geteuid() != 0:
+        return "not root"
+    if subprocess.run(["ip", "netns", "list"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode != 0:
+        return "no 'ip netns'"
+    return None
+
+
+def read_text(path):
+    with open(path) as f:
+        return f.read()
+
+
+def wait_for(condition, seconds, step=0.05):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if condition():
+            return True
+        time.sleep(step)
+    return condition()
+
+
+PEER = r"""
+import socket, sys, time
+sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+sock.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+sock.bind(("0.0.0.0", 49200))
+sock.settimeout(0.5)
+request, expected = sys.argv[1].encode(), sys.argv[2].encode()
+deadline = time.monotonic() + 20
+while time.monotonic() < deadline:
+    sock.sendto(request, ("255.255.255.255", 49200))
+    end = time.monotonic() + 2
+    while time.monotonic() < end:
+        try:
+            answer = sock.recv(512)
+        except socket.timeout:
+            continue
+        if answer.startswith(expected):
+            print(answer.decode())
+            sys.exit(0)
+sys.exit(1)
+"""
+
+
+class Plant(unittest.TestCase):
+    """One plant for all checks, in the order a commissioning engineer would make them."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.root = tempfile.mkdtemp(prefix="orvix-plant-")
+        base = 50000 + (os.getpid() % 4000) * 10
+        subnet = f"10.214.{os.getpid() % 250}"
+        cls.log = open(os.path.join(cls.root, "run-plant.log"), "w+")
+        cls.plant = subprocess.Popen(
+            [os.path.join(SOURCE, "scripts", "run-plant"), "--units", str(UNITS), "--root", cls.root,
+             "--shm-key", str(base), "--subnet", subnet],
+            stdout=cls.log, stderr=subprocess.STDOUT)
+        ready = wait_for(lambda: "plant ready" in cls.read_log() or cls.plant.poll() is not None, 180, 0.2)
+        if not ready or cls.plant.poll() is not None:
+            cls.stop()
+            raise AssertionError("the plant did not come up:\n" + cls.read_log())
+        with open(os.path.join(cls.root, "plant.json")) as f:
+            cls.units = json.load(f)["units"]
+        cls.stores = [orvixstore.Store(unit["shm_key"]) for unit in cls.units]
+        cls.bridge = re.search(r"bridge namespace (\S+)", cls.read_log()).group(1)
+
+    @classmethod
+    def read_log(cls):
+        return read_text(cls.log.name)
+
+    @classmethod
+    def stop(cls):
+        if cls.plant.poll() is None:
+            cls.plant.send_signal(signal.SIGTERM)
+            cls.plant.wait(timeout=120)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.stop()
+        cls.log.close()
+
+    def master(self):
+        return self.stores[0]
+
+    def test_1_summary_counts_every_unit_within_two_polls(self):
+        def all_counted():
+            self.polls = self.master().value(SEND_COUNTER)
+            return self.master().value(MASTERTOTALNR) == UNITS
+        self.assertTrue(wait_for(all_counted, 30), f"total {self.master().value(MASTERTOTALNR)}")
+        self.assertLessEqual(self.polls, 2)
+
+    def test_2_set_and_read_from_an_independent_peer(self):
+        peer = ["ip", "netns", "exec", self.bridge, "/usr/bin/python3", "-c", PEER]
+        done = subprocess.run(peer + ["I Command;No:003-003;Mn:099;St:vxo_trondelay:700;", "Set Ok;Mn:003;"],
+                              stdout=subprocess.PIPE, text=True, timeout=60)
+        self.assertEqual(done.returncode, 0)
+        self.assertEqual(self.stores[2].value(TRONDELAY), 700)
+        done = subprocess.run(peer + ["I Command;No:003-003;Mn:099;Rg:vxo_trondelay;", "Read Ok;Mn:003;"],
+                              stdout=subprocess.PIPE, text=True, timeout=60)
+        self.assertEqual(done.returncode, 0)
+        self.assertEqual(done.stdout.strip(), "Read Ok;Mn:003;700;")
+
+    def test_3_mode_command_reaches_unlocked_units_only(self):
+        locked = self.stores[4]
+        locked.set_value(LOCKEDMODE, 1)
+        self.addCleanup(locked.set_value, LOCKEDMODE, 0)
+        self.master().set_value(MASTERMODE, 3)
+        others = [store for store in self.stores if store is not locked]
+        self.assertTrue(wait_for(lambda: all(store.value(MODE) == 3 for store in others), 30),
+                        [store.value(MODE) for store in self.stores])
+        time.sleep(3)  # the resend to units that did not acknowledge
+        self.assertEqual(locked.value(MODE), 0)
+
+    def test_4_master_switches_every_tr_set_on(self):
+        self.assertTrue(all(store.value(TRON) == 0 for store in self.stores))
+        self.master().set_value(MASTERTRON, 1)
+        self.assertTrue(wait_for(lambda: all(store.value(TRON) == 1 for store in self.stores), 40),
+                        [store.value(TRON) for store in self.stores])
+
+    def test_5_silent_unit_drops_out_after_five_polls(self):
+        namespace = self.units[7]["namespace"]
+        pids = subprocess.run(["ip", "netns", "pids", namespace], stdout=subprocess.PIPE, text=True).stdout.split()
+        masters = [pid for pid in pids if read_text(f"/proc/{pid}/comm").strip() == "master"]
+        self.assertEqual(len(masters), 1)
+        self.assertTrue(wait_for(lambda: self.master().value(MASTERTOTALNR) == UNITS, 20))
+        os.kill(int(masters[0]), signal.SIGTERM)
+        stopped_at = self.master().value(SEND_COUNTER)
+        self.assertTrue(wait_for(lambda: self.master().value(MASTERTOTALNR) == UNITS - 1, 90))
+        polls = self.master().value(SEND_COUNTER) - stopped_at
+        # The poll the unit last answered, four polls with its old data, the fifth without.
+        self.assertGreaterEqual(polls, 5)
+        self.assertLessEqual(polls, 7)
+
+    def test_6_stop_leaves_nothing_behind(self):
+        namespaces = [unit["namespace"] for unit in self.units] + [self.bridge]
+        self.stop()
+        listing = subprocess.run(["ip", "netns", "list"], stdout=subprocess.PIPE, text=True).stdout
+        for namespace in namespaces:
+            self.assertNotIn(namespace, listing)
+        for unit in self.units:
+            with self.assertRaises(OSError):
+                orvixstore.Store(unit["shm_key"])
+
+
+if __name__ == "__main__":
+    reason = skip_reason()
+    if reason:
+        print(f"plant test skipped ({reason}): it needs root and 'ip netns'; run it as root, "
+              "e.g. sudo ctest -R plant --output-on-failure")
+        sys.exit(SKIP)
+    unittest.main()
