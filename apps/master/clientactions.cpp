@@ -68,7 +68,7 @@ void ClientActions::setTime(const Message& message, bool asMaster) {
     const int packed = timeStringToSeconds(hms.text[0], hms.text[1], hms.text[2]);
     if (packed != -1 && (!asMaster || followMaster)) {
       const int hour = (packed >> 24) & 0xFF, minute = (packed >> 16) & 0xFF, second = (packed >> 8) & 0xFF;
-      const int now  = dbReadValueByHandle(tag::vxo_time);
+      const int now      = dbReadValueByHandle(tag::vxo_time);
       const bool differs = hour != ((now >> 24) & 0xFF) || minute != ((now >> 16) & 0xFF) ||
                            std::abs(second - ((now >> 8) & 0xFF)) > kLargestSecondsSkew;
       if (differs) setSystemTime(hour, minute, second);
@@ -86,7 +86,7 @@ void ClientActions::setTime(const Message& message, bool asMaster) {
 
 std::string ClientActions::actAndRespond(const Message& message, bool asMaster) {
   setTag(tag::vxi_mastercontrolled, 1);
-  const int own = dbReadValueByHandle(tag::vxo_nodeaddress);
+  const int own  = dbReadValueByHandle(tag::vxo_nodeaddress);
   const int type = message.type;
 
   if (type == kTrOn || type == kTrOff) {
@@ -120,8 +120,8 @@ std::string ClientActions::actAndRespond(const Message& message, bool asMaster) 
   }
   if (type == kReadTag) {
     markCommanded();
-    int value = 0;
-    int error = 0;
+    int value       = 0;
+    int error       = 0;
     const bool done = dbGetValueByTagname(message.tagName, &value, &error);
     return readAnswerText(done, own, value);
   }

@@ -31,7 +31,7 @@ int main() {
     std::_Exit(EXIT_FAILURE);
   }
 
-  const uint32_t address = link.primaryAddress();
+  const uint32_t address            = link.primaryAddress();
   char addressText[INET_ADDRSTRLEN] = "";
   const in_addr inAddress{address};
   inet_ntop(AF_INET, &inAddress, addressText, sizeof addressText);

@@ -14,11 +14,11 @@ namespace master {
 
 namespace {
 
-constexpr int kMasterWaitMs      = 2000;  // silence after which commands are resent and polls sent
-constexpr int kClientWaitMs      = 3000;
-constexpr int64_t kPollCycleMs   = 5000;  // poll at least this often while messages keep coming
-constexpr int kAfterTrOnMs       = 100;
-constexpr int kRfRepeatMs        = 10;
+constexpr int kMasterWaitMs       = 2000;  // silence after which commands are resent and polls sent
+constexpr int kClientWaitMs       = 3000;
+constexpr int64_t kPollCycleMs    = 5000;  // poll at least this often while messages keep coming
+constexpr int kAfterTrOnMs        = 100;
+constexpr int kRfRepeatMs         = 10;
 constexpr int kHighestRappingNode = 126;
 
 void setTag(int handle, int value) {
@@ -214,8 +214,8 @@ void MasterLoop::clientTurn(int own) {
     table_.sumNodes();
     wasMaster_ = false;
   }
-  for (const int command : {tag::vxo_mastersync, tag::vxo_mastertroff, tag::vxo_mastertron, tag::vxi_masteralarm,
-                            tag::vxo_mastermodecmd}) {
+  for (const int command :
+       {tag::vxo_mastersync, tag::vxo_mastertroff, tag::vxo_mastertron, tag::vxi_masteralarm, tag::vxo_mastermodecmd}) {
     if (dbReadValueByHandle(command) != 0) setTag(command, 0);
   }
   note(kNoteWaitingClient);

@@ -2,6 +2,7 @@
 // against its tag name in a freshly built store.
 #pragma once
 
+// clang-format off
 // Named tags:              name                         handle
 #define MASTER_TAG_HANDLES(X)                          \
   X(vxi_sumalarm,                   0)                 \
@@ -75,6 +76,7 @@
   X(vxi_path56stotpower,            1419)              \
   X(vxi_path78stotpower,            1420)              \
   X(vxi_myesponoffpath,             1421)
+// clang-format on
 
 namespace master::tag {
 #define MASTER_DECLARE_HANDLE(name, handle) constexpr int name = handle;
@@ -90,14 +92,14 @@ constexpr int kRappingGroups    = 4;  // vxo_iogr1node .. 4, vxo_iogr1rapgrpg ..
 
 // Internal integers without a name.
 namespace master::internal {
-constexpr int kSystemState      = 1101;  // 470 ends every program's loop
-constexpr int kActivityFlags    = 1116;  // bit 3: a master commanded this unit
-constexpr int kUdpPollCounter   = 1123;  // polls received
-constexpr int kUdpSendCounter   = 1136;  // broadcasts sent as master
-constexpr int kCellStatusFirst  = 1200;  // MiraCellStatus of cells 1..10
-constexpr int kCellPowersFirst  = 1210;  // ThreePowers (per mille) of cells 1..10
-constexpr int kCellLimitsFirst  = 1220;  // ThreeLimits of cells 1..10, written by MIRA
-constexpr int kRappingState[4]  = {1332, 1333, 1334, 1336};  // I/O groups 1..4
+constexpr int kSystemState     = 1101;                      // 470 ends every program's loop
+constexpr int kActivityFlags   = 1116;                      // bit 3: a master commanded this unit
+constexpr int kUdpPollCounter  = 1123;                      // polls received
+constexpr int kUdpSendCounter  = 1136;                      // broadcasts sent as master
+constexpr int kCellStatusFirst = 1200;                      // MiraCellStatus of cells 1..10
+constexpr int kCellPowersFirst = 1210;                      // ThreePowers (per mille) of cells 1..10
+constexpr int kCellLimitsFirst = 1220;                      // ThreeLimits of cells 1..10, written by MIRA
+constexpr int kRappingState[4] = {1332, 1333, 1334, 1336};  // I/O groups 1..4
 
 constexpr int kStopSystemState = 470;
 constexpr int kCommandedBit    = 3;

@@ -44,6 +44,7 @@ struct Kind {
   bool command;
   int type;
 };
+// clang-format off
 // text          sender  command  type
 constexpr Kind kKinds[] = {
     {"Send data",  0,     false,   kPoll},
@@ -55,14 +56,15 @@ constexpr Kind kKinds[] = {
     {"My Data",    1,     false,   kClientData},
     {"My data",    1,     false,   kClientData},
 };
+// clang-format on
 
 void decodeNodes(std::string_view value, Message* m) {
   if (m->sender == 1) {
     m->clientAdr = static_cast<int>(leadingNumber(value, 4));
     return;
   }
-  size_t used          = 0;
-  m->masterAdrLimLow   = static_cast<int>(leadingNumber(value, 4, &used));
+  size_t used        = 0;
+  m->masterAdrLimLow = static_cast<int>(leadingNumber(value, 4, &used));
   value.remove_prefix(used);
   if (value.empty() || value.front() != '-') return;
   m->masterAdrLimHigh = static_cast<int>(leadingNumber(value.substr(1), 4));
@@ -81,8 +83,8 @@ void decodeEspLimits(std::string_view value, Message* m) {
   field.factorId = value[0] - '0';
   field.cell     = value[1];
   for (int part = 0; part < 3; ++part) {
-    size_t used          = 0;
-    field.limits[part]   = static_cast<int>(leadingNumber(value.substr(2 + 4 * part), 4, &used));
+    size_t used        = 0;
+    field.limits[part] = static_cast<int>(leadingNumber(value.substr(2 + 4 * part), 4, &used));
     if (used != 4) return;
   }
   m->limits[m->limitCount++] = field;
@@ -174,10 +176,10 @@ void decodeAlarm(std::string_view value, Message* m) {
     std::string_view text;
     int state;
   } kAlarms[] = {
-      {"Trp", kAlarmTrip},
-      {"Wrn", kAlarmWarn},
-      {" No", kAlarmNone},
-      {"Not", kAlarmNot},
+      {"Trp", kAlarmTrip        },
+      {"Wrn", kAlarmWarn        },
+      {" No", kAlarmNone        },
+      {"Not", kAlarmNot         },
       {"Res", kAlarmResetCommand},
   };
   for (const auto& alarm : kAlarms) {
@@ -196,7 +198,7 @@ void decodeStatisticsReset(std::string_view value, Message* m) {
     StatisticsReset reset;
   } kResets[] = {
       {"All", StatisticsReset::kAll},
-      {"IO",  StatisticsReset::kIo},
+      {"IO",  StatisticsReset::kIo },
       {"kVh", StatisticsReset::kKwh},
   };
   for (const auto& reset : kResets) {
@@ -212,6 +214,7 @@ struct Key {
   std::string_view key;
   void (*decode)(std::string_view value, Message* m);
 };
+// clang-format off
 // key    decoder
 constexpr Key kKeys[] = {
     {"No:", decodeNodes},
@@ -234,6 +237,7 @@ constexpr Key kKeys[] = {
     {"Al:", decodeAlarm},
     {"Rs:", decodeStatisticsReset},
 };
+// clang-format on
 
 // "P", the path number, ":", the path word.
 bool decodePath(std::string_view field, Message* m) {

@@ -9,9 +9,9 @@ namespace master {
 
 namespace {
 
-constexpr int kNoOpacityLimit   = 10000;  // 0.01 %: the whole current, limits 100 % everywhere
-constexpr int kFullLimit        = 1000;   // 0.1 %
-constexpr uint32_t kLimitMask   = 0x3FF;  // one 10-bit limit of a ThreeLimits word
+constexpr int kNoOpacityLimit = 10000;  // 0.01 %: the whole current, limits 100 % everywhere
+constexpr int kFullLimit      = 1000;   // 0.1 %
+constexpr uint32_t kLimitMask = 0x3FF;  // one 10-bit limit of a ThreeLimits word
 
 void appendf(std::string* text, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void appendf(std::string* text, const char* format, ...) {

@@ -9,12 +9,12 @@ namespace master {
 // What a client reports of itself in "My Data".
 struct ClientData {
   int node;
-  int tron;        // 1 on, 0 off
-  int mode;        // 0..5
-  int alarm;       // kAlarmTrip, kAlarmWarn or kAlarmNone
-  int watt;        // 0.1 kW
-  int kVolt;       // 0.1 kV
-  int mAmp;        // mA
+  int tron;   // 1 on, 0 off
+  int mode;   // 0..5
+  int alarm;  // kAlarmTrip, kAlarmWarn or kAlarmNone
+  int watt;   // 0.1 kW
+  int kVolt;  // 0.1 kV
+  int mAmp;   // mA
   int cRatio;
   char field;      // field letter
   int cell;        // 1..10
@@ -25,12 +25,12 @@ constexpr int kMaxCells = 10;
 
 // What a poll carries.
 struct PollData {
-  int low, high;                 // addressed node range
-  int opacityCurrent;            // vxi_opaccurr, 0.01 %; 10000 sends one limit for all cells
-  int factorId;                  // vxi_mirafactorid
-  int totalCells;                // vxo_esptotalcells, 1..10
+  int low, high;                   // addressed node range
+  int opacityCurrent;              // vxi_opaccurr, 0.01 %; 10000 sends one limit for all cells
+  int factorId;                    // vxi_mirafactorid
+  int totalCells;                  // vxo_esptotalcells, 1..10
   uint32_t cellLimits[kMaxCells];  // ThreeLimits of each cell
-  int pathOffset;                // 0..7: path word sent with this poll
+  int pathOffset;                  // 0..7: path word sent with this poll
   uint32_t pathWord;
 };
 
@@ -42,8 +42,7 @@ std::string clientDataText(const ClientData& data);
 // Commands of types 3, 4, 6 and 7..12 to the node range low..high from node own.
 std::string commandText(int type, int low, int high, int own);
 // The time command with the given local date and time.
-std::string timeCommandText(int low, int high, int own, int year, int month, int day, int hour, int minute,
-                            int second);
+std::string timeCommandText(int low, int high, int own, int year, int month, int day, int hour, int minute, int second);
 // The acknowledgement of a command of the given type; lastSetTime for a time command.
 std::string heardText(int commandType, int own, const char* lastSetTime);
 std::string readAnswerText(bool ok, int own, int value);

@@ -10,8 +10,8 @@ namespace master {
 
 namespace {
 
-constexpr int kLastFieldIndex     = 12;   // 'M'
-constexpr int kFieldTypeFirst     = 0;    // MiraMyStatus field types
+constexpr int kLastFieldIndex     = 12;  // 'M'
+constexpr int kFieldTypeFirst     = 0;   // MiraMyStatus field types
 constexpr int kFieldTypeInter     = 1;
 constexpr int kFieldTypeLast      = 2;
 constexpr int kStatusFieldTypeBit = 5;
@@ -68,8 +68,8 @@ void NodeTable::addMyData() {
   const int own = dbReadValueByHandle(tag::vxo_nodeaddress);
   if (own < 0 || own >= kNodeCount) return;
   short(&row)[kNodeColumns] = nodes_[own];
-  row[kTrColumn]    = static_cast<short>(dbReadValueByHandle(tag::vxo_tron));
-  row[kAlarmColumn] = static_cast<short>(
+  row[kTrColumn]            = static_cast<short>(dbReadValueByHandle(tag::vxo_tron));
+  row[kAlarmColumn]         = static_cast<short>(
       alarmColumnValue(dbReadValueByHandle(tag::vxi_sumalarm), dbReadValueByHandle(tag::vxi_sumalarmtrip)));
   row[kModeColumn]       = static_cast<short>(dbReadValueByHandle(tag::vxo_mode) + 1);
   row[kPowerColumn]      = static_cast<short>(dbReadValueByHandle(tag::vxi_actpower));

@@ -17,7 +17,7 @@ int RappingRequests::collect(RappingEntry (&entries)[kRappingEntries]) {
     const int node           = dbReadValueByHandle(tag::vxo_iogr1node + group);
     const int rappingGroup   = dbReadValueByHandle(tag::vxo_iogr1rapgrpg + group);
     const uint32_t groupMask = rappingGroup >= 1 && rappingGroup <= 32 ? 1u << (rappingGroup - 1) : 0;
-    int entry = 0;
+    int entry                = 0;
     while (entry < count && entries[entry].node != node) ++entry;
     if (entry == count) entries[count++] = RappingEntry{node, 0, 0};
     if (state == kRappingOnAsked) {

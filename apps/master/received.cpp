@@ -20,8 +20,8 @@ bool unlocked() { return dbReadValueByHandle(tag::vxo_lockedmode) == 0; }
 }  // namespace
 
 void ReceivedFields::applyEspLimits(const Message& message) {
-  const char ownCell   = static_cast<char>('0' + dbReadValueByHandle(tag::vxo_cellposition) - 1);
-  const int fieldType  = dbReadValueByHandle(tag::vxi_miramyfieldtype);
+  const char ownCell  = static_cast<char>('0' + dbReadValueByHandle(tag::vxo_cellposition) - 1);
+  const int fieldType = dbReadValueByHandle(tag::vxi_miramyfieldtype);
   if (fieldType < 0 || fieldType > 2) return;
   for (int index = 0; index < message.limitCount; ++index) {
     const EspLimitField& field = message.limits[index];

@@ -12,22 +12,25 @@ namespace master {
 
 namespace {
 
-constexpr int kPositions      = 16;  // cells and fields a 4-bit position id can name
-constexpr int kMapFields      = 8;   // fields a path word holds
-constexpr int kMiraCells      = 10;  // cells 1..10 have MIRA tags
-constexpr int kProductCodes   = 32;  // 5-bit product codes
-constexpr short kEmpty        = -1;  // map: no unit
-constexpr short kDoubled      = 4;   // map: two units report this position
-constexpr uint32_t kPathOn    = 1;   // path word: T/R set on (or a doubled position)
-constexpr uint32_t kPathOff   = 2;
-constexpr uint32_t kPathNone  = 3;   // no unit or unit gone
+constexpr int kPositions     = 16;  // cells and fields a 4-bit position id can name
+constexpr int kMapFields     = 8;   // fields a path word holds
+constexpr int kMiraCells     = 10;  // cells 1..10 have MIRA tags
+constexpr int kProductCodes  = 32;  // 5-bit product codes
+constexpr short kEmpty       = -1;  // map: no unit
+constexpr short kDoubled     = 4;   // map: two units report this position
+constexpr uint32_t kPathOn   = 1;   // path word: T/R set on (or a doubled position)
+constexpr uint32_t kPathOff  = 2;
+constexpr uint32_t kPathNone = 3;  // no unit or unit gone
 
 // MiraMyStatus fields, from bit 0: productCode 5, fieldType 2, cell 4, followsUp 1,
 // followsDown 1, idleCurr 3.
 struct MyStatus {
   explicit MyStatus(uint16_t word)
-      : productCode(word & 0x1F), fieldType((word >> 5) & 0x3), cell((word >> 7) & 0xF),
-        followsUp((word >> 11) & 1), followsDown((word >> 12) & 1) {}
+      : productCode(word & 0x1F),
+        fieldType((word >> 5) & 0x3),
+        cell((word >> 7) & 0xF),
+        followsUp((word >> 11) & 1),
+        followsDown((word >> 12) & 1) {}
   int productCode, fieldType, cell, followsUp, followsDown;
 };
 
@@ -37,7 +40,7 @@ struct CellMira {
   int iNumFollowsUp, iNumFollowsDown;
   int lProductCode, lFollowsUp, lFollowsDown;
   int intermediateCodes[kProductCodes];  // tally of the intermediate fields' product codes
-  int powers[3];                          // first, intermediate, last; 0.1 kW
+  int powers[3];                         // first, intermediate, last; 0.1 kW
 };
 
 int saturate4(int count) { return count > 15 ? 15 : count; }
@@ -82,12 +85,12 @@ void setTag(int handle, int value) {
 struct Summary {
   int on = 0, off = 0, warnings = 0, trips = 0;
   int modes[tag::kModeCounters] = {};
-  long totalPower                    = 0;
-  short cellPower[kPositions]        = {};  // kW per cell number
-  short fieldPower[kPositions]       = {};  // kW per field index
-  short map[kPositions][kPositions];         // [cell][field]: T/R state, kDoubled or kEmpty
+  long totalPower               = 0;
+  short cellPower[kPositions]   = {};  // kW per cell number
+  short fieldPower[kPositions]  = {};  // kW per field index
+  short map[kPositions][kPositions];   // [cell][field]: T/R state, kDoubled or kEmpty
   int highestCell = 0, fieldCount = 0;
-  CellMira mira[kMiraCells + 1] = {};        // by cell number 1..10
+  CellMira mira[kMiraCells + 1] = {};  // by cell number 1..10
 };
 
 void foldMira(int node, short word, short power, Summary* s) {
@@ -130,11 +133,11 @@ void countRow(int node, const short (&row)[kNodeColumns], Summary* s) {
   if (row[kModeColumn] >= 1 && row[kModeColumn] <= tag::kModeCounters) ++s->modes[row[kModeColumn] - 1];
 
   if (row[kPowerColumn] != kNoData) {
-    const int position = row[kPositionColumn] < 0 ? 0 : row[kPositionColumn];
-    const int cell     = getCellFromPoId(position);
-    const int field    = getFieldFromPoId(position);
-    const short kW     = static_cast<short>((row[kPowerColumn] + 5) / 10);
-    s->cellPower[cell] = static_cast<short>(s->cellPower[cell] + kW);
+    const int position   = row[kPositionColumn] < 0 ? 0 : row[kPositionColumn];
+    const int cell       = getCellFromPoId(position);
+    const int field      = getFieldFromPoId(position);
+    const short kW       = static_cast<short>((row[kPowerColumn] + 5) / 10);
+    s->cellPower[cell]   = static_cast<short>(s->cellPower[cell] + kW);
     s->fieldPower[field] = static_cast<short>(s->fieldPower[field] + kW);
     s->map[cell][field]  = s->map[cell][field] == kEmpty ? row[kTrColumn] : kDoubled;
     if (cell > s->highestCell) s->highestCell = cell;

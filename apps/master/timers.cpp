@@ -10,8 +10,8 @@
 namespace master {
 
 namespace {
-constexpr auto kTick          = std::chrono::milliseconds(100);  // note resolution
-constexpr int kTicksPerModeWatch = 5;                            // mode checked every 500 ms
+constexpr auto kTick             = std::chrono::milliseconds(100);  // note resolution
+constexpr int kTicksPerModeWatch = 5;                               // mode checked every 500 ms
 }  // namespace
 
 void MasterNotes::set(int note, int64_t nowMs) {
@@ -29,8 +29,7 @@ void MasterNotes::expire(int64_t nowMs) {
   clearAtMs_ = 0;
 }
 
-TimerThread::TimerThread(MasterNotes& notes)
-    : notes_(notes), thread_([this](std::stop_token stop) { run(stop); }) {}
+TimerThread::TimerThread(MasterNotes& notes) : notes_(notes), thread_([this](std::stop_token stop) { run(stop); }) {}
 
 void TimerThread::run(std::stop_token stop) {
   // The mode seen at start is not a change: a restart never sends a mode by itself.

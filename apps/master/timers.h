@@ -10,13 +10,13 @@ namespace master {
 
 // vxi_masternotes codes.
 enum MasterNote : int {
-  kNoteNone            = 0,
-  kNoteOtherMaster     = 1,  // commanded by another master
-  kNoteNodeNotEntered  = 3,
-  kNoteOwnOutOfRange   = 4,
-  kNoteTrOnResent      = 5,
-  kNoteCommandSent     = 6,
-  kNoteWaitingClient   = 7,
+  kNoteNone           = 0,
+  kNoteOtherMaster    = 1,  // commanded by another master
+  kNoteNodeNotEntered = 3,
+  kNoteOwnOutOfRange  = 4,
+  kNoteTrOnResent     = 5,
+  kNoteCommandSent    = 6,
+  kNoteWaitingClient  = 7,
 };
 
 constexpr int64_t kNoteShownMs = 5000;

@@ -9,15 +9,15 @@
 namespace master {
 
 struct Datagram {
-  std::string text;         // at most kReceiveBufferSize bytes of what arrived
-  uint32_t sourceAddress;   // IPv4, network byte order
+  std::string text;        // at most kReceiveBufferSize bytes of what arrived
+  uint32_t sourceAddress;  // IPv4, network byte order
 };
 
 class UdpLink {
  public:
   UdpLink() = default;
   ~UdpLink();
-  UdpLink(const UdpLink&) = delete;
+  UdpLink(const UdpLink&)            = delete;
   UdpLink& operator=(const UdpLink&) = delete;
 
   // Opens the broadcast socket bound to the port on all addresses; prints why not.

@@ -162,7 +162,8 @@ TEST_F(ClientTest, TimeCommandFollowsTheSyncSetting) {
 }
 
 TEST_F(ClientTest, StatisticsResetClearsItsCountersAndSaves) {
-  for (const char* name : {"vxi_uptime", "vxi_acckwh", "vxi_acciogr1", "vxi_acciogr5", "vxi_acctrontime"}) set(name, 50);
+  for (const char* name : {"vxi_uptime", "vxi_acckwh", "vxi_acciogr1", "vxi_acciogr5", "vxi_acctrontime"})
+    set(name, 50);
   EXPECT_EQ(act("I Command;No:001-032;Mn:001;Rs:IO;").rfind("My Data;No:4;", 0), 0u);
   EXPECT_EQ(value("vxi_acciogr1"), 0);
   EXPECT_EQ(value("vxi_acciogr5"), 0);

@@ -34,6 +34,7 @@ TEST(Decoder, BothSpellingsOfEveryKind) {
     int sender;
     int type;
   };
+  // clang-format off
   // text                               sender  type
   const Case cases[] = {
       {"Send data;No:001-002;",           0,      kPoll},
@@ -46,6 +47,7 @@ TEST(Decoder, BothSpellingsOfEveryKind) {
       {"My data;No:4;Tr:Off;Mo:0;",       1,      kClientData},
       {"Read Ok;Mn:004;7;",               0,      kUnknownMessage},
   };
+  // clang-format on
   for (const Case& c : cases) {
     const Message m = decodeMsg(c.text);
     EXPECT_EQ(m.sender, c.sender) << c.text;
@@ -54,8 +56,7 @@ TEST(Decoder, BothSpellingsOfEveryKind) {
 }
 
 TEST(Decoder, ClientDataFields) {
-  const Message m =
-      decodeMsg("My Data;No:4;Tr: On;Mo:2;Al:Trp;Wa:1234;kV:456;mA:789;CR:10;Po:B03;Au:0;Es:2179;");
+  const Message m = decodeMsg("My Data;No:4;Tr: On;Mo:2;Al:Trp;Wa:1234;kV:456;mA:789;CR:10;Po:B03;Au:0;Es:2179;");
   EXPECT_EQ(m.clientAdr, 4);
   EXPECT_EQ(m.masterAdrLimLow, 0);  // a client's node is no range
   EXPECT_EQ(m.tr, 1);

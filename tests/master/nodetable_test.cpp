@@ -1,4 +1,6 @@
 // The master's node table and its summary tags, cycle by cycle as the master polls.
+#include "nodetable.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -6,7 +8,6 @@
 
 #include "mastertags.h"
 #include "message.h"
-#include "nodetable.h"
 #include "orxtags/storebuilder.h"
 #include "private_store.h"
 #include "sharedmem/tagaccess.h"
@@ -30,12 +31,12 @@ void set(const char* name, int newValue) {
 TEST(MasterTags, HandlesNameTheirTags) {
   orvix::testing::PrivateStore store;
   tagstore::buildTagStore();
-#define MASTER_CHECK_HANDLE(name, handle)                    \
-  {                                                          \
-    int found = -1;                                          \
-    int error = 0;                                           \
+#define MASTER_CHECK_HANDLE(name, handle)                     \
+  {                                                           \
+    int found = -1;                                           \
+    int error = 0;                                            \
     EXPECT_TRUE(dbGetHandleByTagname(#name, &found, &error)); \
-    EXPECT_EQ(found, handle) << #name;                       \
+    EXPECT_EQ(found, handle) << #name;                        \
   }
   MASTER_TAG_HANDLES(MASTER_CHECK_HANDLE)
 #undef MASTER_CHECK_HANDLE
@@ -74,11 +75,11 @@ class NodeTableTest : public orvix::testing::StoreTest {
     table_.addMyData();
   }
 
-  AddResult answer(int node, const char* tr, char field, int cell, int watt, int status = 0,
-                   const char* alarm = " No", int mode = 0) {
+  AddResult answer(int node, const char* tr, char field, int cell, int watt, int status = 0, const char* alarm = " No",
+                   int mode = 0) {
     char text[256];
-    std::snprintf(text, sizeof text, "My Data;No:%d;Tr:%s;Mo:%d;Al:%s;Wa:%d;kV:0;mA:0;CR:0;Po:%c%02d;Au:0;Es:%d;",
-                  node, tr, mode, alarm, watt, field, cell, status);
+    std::snprintf(text, sizeof text, "My Data;No:%d;Tr:%s;Mo:%d;Al:%s;Wa:%d;kV:0;mA:0;CR:0;Po:%c%02d;Au:0;Es:%d;", node,
+                  tr, mode, alarm, watt, field, cell, status);
     return table_.addNode(decodeMsg(text));
   }
 
