@@ -12,6 +12,7 @@
 #include "orxtags/storebuilder.h"
 #include "orxtime/orxtime.h"
 #include "private_store.h"
+#include "rapping.h"
 #include "received.h"
 #include "sharedmem/tagaccess.h"
 #include "temp_image.h"
@@ -188,6 +189,52 @@ TEST_F(ClientTest, PasswordsReachTheFrontEndConfiguration) {
   EXPECT_NE(config.find("<password level=\"medium\">Me2</password>"), std::string::npos) << config;
   EXPECT_EQ(image_.readFile("/home/root/orvix/www_ORVIX/unit/xfrm/config.old"), "old\n");
   EXPECT_EQ(image_.readFile("/home/root/orvix/store/password"), "lo1 Me2 HI3\n");
+}
+
+}  // namespace
+
+namespace {
+
+using namespace master;
+
+class RappingTest : public orvix::testing::StoreTest {
+ protected:
+  void SetUp() override {
+    StoreTest::SetUp();
+    tagstore::buildTagStore();
+  }
+  void request(int group, int node, int rappingGroup, int state) {
+    set(("vxo_iogr" + std::to_string(group) + "node").c_str(), node);
+    set(("vxo_iogr" + std::to_string(group) + "rapgrpg").c_str(), rappingGroup);
+    int error = 0;
+    dbSetValueByHandle(internal::kRappingState[group - 1], state, &error);
+  }
+  RappingRequests requests_;
+  RappingEntry entries_[kRappingEntries] = {};
+};
+
+TEST_F(RappingTest, RequestsAreMergedPerNodeAndAnOnPutBackToIdleSwitchesOff) {
+  request(1, 9, 3, kRappingOnAsked);
+  request(2, 9, 32, kRappingOffAsked);
+  request(3, 12, 1, kRappingOnAsked);
+  request(4, 12, 5, kRappingIdle);
+  ASSERT_EQ(requests_.collect(entries_), 2);
+  EXPECT_EQ(entries_[0].node, 9);
+  EXPECT_EQ(entries_[0].onMask, 1u << 2);
+  EXPECT_EQ(entries_[0].offMask, 1u << 31);
+  EXPECT_EQ(entries_[1].node, 12);
+  EXPECT_EQ(entries_[1].onMask, 1u);
+  EXPECT_EQ(entries_[1].offMask, 0u);
+  for (int group = 0; group < 3; ++group) EXPECT_EQ(dbReadValueByHandle(internal::kRappingState[group]), kRappingSent);
+
+  EXPECT_EQ(requests_.collect(entries_), 0);  // sent requests are not sent again
+  int error = 0;
+  dbSetValueByHandle(internal::kRappingState[2], kRappingIdle, &error);  // group 3 was on
+  dbSetValueByHandle(internal::kRappingState[1], kRappingIdle, &error);  // group 2 was off
+  ASSERT_EQ(requests_.collect(entries_), 1);
+  EXPECT_EQ(entries_[0].node, 12);
+  EXPECT_EQ(entries_[0].onMask, 0u);
+  EXPECT_EQ(entries_[0].offMask, 1u);
 }
 
 }  // namespace
