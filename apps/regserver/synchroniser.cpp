@@ -35,21 +35,46 @@ bool startsText(uint16_t reg) {
 
 int textWidth(int format) { return format == kText12 ? 12 : 7; }
 
+// The database clears the Modbus status byte whenever it rebuilds the store; this
+// server sets it once its image shows that store.
+constexpr char kImageBuiltMark = 1;
+bool storeMarked() { return shared_mem->modbus.status == kImageBuiltMark; }
+
 }  // namespace
 
 void Synchroniser::update() {
-  const int counter = dbReadValueByHandle(handles::kRefreshCounter);
-  if (counter == rememberedCounter_) return;
+  int counter         = 0;
+  int code            = 0;
+  const bool counting = dbGetValueByHandle(handles::kRefreshCounter, &counter, &code);
+  noticeStoreRebuild(counting, counter);
+  if (!counting || counter == rememberedCounter_) return;
   rememberedCounter_ = counter;
   updateAll();
 }
 
+// The database rebuilds the store on every start. The refresh counter shows it: it is
+// undefined for a while, then counts again from 0 once the database's loop runs; and,
+// should this server have been held up for the whole rebuild, its mark is gone. Until
+// the counter moves again the store is not complete, so the image waits.
+void Synchroniser::noticeStoreRebuild(bool counting, int counter) {
+  if (!imageFromStore_) return;
+  if (counting && counter >= rememberedCounter_ && storeMarked()) return;
+  imageFromStore_    = false;
+  rememberedCounter_ = counting ? counter : 0;
+  std::printf("tag store rebuilt, the register image waits for the database\n");
+}
+
 void Synchroniser::updateAll() {
+  const bool building = !imageFromStore_;
+  // Marked before the image is built: a rebuild starting meanwhile clears it again.
+  if (building) shared_mem->modbus.status = kImageBuiltMark;
   const int count = dbGetModbusNoOfIndex();
   for (int index = 0; index < count; ++index) {
+    if (!storeMarked()) break;  // the database is rebuilding the store: nothing more goes into it
     const int handle = dbGetModbusHandlePointer(index);
-    const Mapping m{index,  dbGetModbusAddress(index),   dbGetModbusDataFormat(index),
-                    handle, dbReadValueByHandle(handle), dbGetModbusLastValue(index)};
+    const Mapping m{index,   dbGetModbusAddress(index),   dbGetModbusDataFormat(index),
+                    handle,  dbReadValueByHandle(handle), dbGetModbusLastValue(index),
+                    building};
     if (m.format == kBit) {
       if (m.address < kCoilBase) {
         syncDiscreteInput(m);
@@ -64,6 +89,8 @@ void Synchroniser::updateAll() {
       syncHoldingNumber(m);
     }
   }
+  if (building && storeMarked()) std::printf("register image built from the tag store\n");
+  imageFromStore_ = true;
 }
 
 void Synchroniser::syncDiscreteInput(const Mapping& m) {
@@ -76,10 +103,12 @@ void Synchroniser::syncDiscreteInput(const Mapping& m) {
 void Synchroniser::syncCoil(const Mapping& m) {
   if (!image_.hasCoil(m.address)) return;
   const bool tagOn = m.value != 0;
-  if (m.value != m.last) {  // the database changed the tag
+  if (m.toPublish()) {
     image_.setCoil(m.address, tagOn);
     dbSetModbusLastValue(m.index, m.value);
-    mirrorBit(handles::kReadWriteCoilWords, m.address - kCoilBase, tagOn);
+    // The word tags follow changes of the coil tags; a value the image merely shows
+    // afresh leaves them as they are.
+    if (m.databaseChanged()) mirrorBit(handles::kReadWriteCoilWords, m.address - kCoilBase, tagOn);
     return;
   }
   const int coil = image_.coil(m.address);
@@ -154,7 +183,7 @@ void Synchroniser::syncHoldingText(const Mapping& m) {
   int code        = 0;
   if (!image_.hasHolding(m.address, width) || !dbGetTextIndexByHandle(m.handle, &textIndex, &code)) return;
 
-  if (m.value != m.last) {
+  if (m.toPublish()) {
     publishText(m.address, width, textIndex);
     std::printf("Writing to db\n");
     dbSetModbusLastValue(m.index, m.value);
@@ -215,7 +244,7 @@ int Synchroniser::publishedValue(const Mapping& m, int value) const {
 
 void Synchroniser::syncHoldingNumber(const Mapping& m) {
   if (!image_.hasHolding(m.address, registerWidth(m.format, m.address))) return;
-  if (m.value != m.last) {  // the database changed the tag
+  if (m.toPublish()) {
     writeNumber(m, m.value);
     dbSetModbusLastValue(m.index, m.value);
     return;

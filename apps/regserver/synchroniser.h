@@ -34,7 +34,9 @@ class Synchroniser {
 
   // One pass; does nothing unless the refresh counter moved since the last pass.
   void update();
-  // One pass whatever the counter says (the first pass of a fresh image).
+  // One pass whatever the counter says. The first pass, and the first after the
+  // database rebuilt the store, builds the image from the store: what the image held
+  // before counts as no client write.
   void updateAll();
 
  private:
@@ -43,9 +45,15 @@ class Synchroniser {
     int address;
     int format;
     int handle;
-    int value;  // the tag's current value
-    int last;   // the value last published or accepted
+    int value;      // the tag's current value
+    int last;       // the value last published or accepted
+    bool imageNew;  // the image is being built: every value is published as it is
+
+    bool databaseChanged() const { return value != last; }
+    bool toPublish() const { return imageNew || value != last; }
   };
+
+  void noticeStoreRebuild(bool counting, int counter);
 
   void syncDiscreteInput(const Mapping& m);
   void syncCoil(const Mapping& m);
@@ -61,6 +69,7 @@ class Synchroniser {
 
   RegisterImage& image_;
   int rememberedCounter_ = 0;
+  bool imageFromStore_   = false;  // the image shows the store the database runs on now
 };
 
 }  // namespace regserver
