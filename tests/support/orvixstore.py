@@ -13,6 +13,7 @@ IPC_RMID = 0
 I_VALUE = 0
 I_MAX = 6000
 I_MIN = 12000
+I_DEFAULT = 18000
 CONFIG = 27000
 I_SAVE_VALUE = 33000
 MODBUS_BLOCK = 103804
@@ -46,6 +47,9 @@ class Store:
     def set_value(self, handle, value):
         """Writes directly, as another program of the unit would (no range check)."""
         self._int(I_VALUE + 4 * handle).value = value
+
+    def default(self, handle):
+        return self._int(I_DEFAULT + 4 * handle).value
 
     def save_value(self, handle):
         return self._int(I_SAVE_VALUE + 4 * handle).value
