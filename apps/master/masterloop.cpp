@@ -46,15 +46,16 @@ void MasterLoop::broadcast(const std::string& text) { link_.broadcast(text, send
 void MasterLoop::note(int code) { notes_.set(code, orvix::platform::monotonicMs()); }
 
 void MasterLoop::run() {
-  while (dbReadValueByHandle(internal::kSystemState) != internal::kStopSystemState) {
-    std::printf("[DEBUG] \33[31mTICK1\33[0m");
-    const int isMaster = dbReadValueByHandle(tag::vxo_master);
-    const int own      = dbReadValueByHandle(tag::vxo_nodeaddress);
-    if (isMaster != 0) {
-      masterTurn(own);
-    } else {
-      clientTurn(own);
-    }
+  while (dbReadValueByHandle(internal::kSystemState) != internal::kStopSystemState) turn();
+}
+
+void MasterLoop::turn() {
+  std::printf("[DEBUG] \33[31mTICK1\33[0m");
+  const int own = dbReadValueByHandle(tag::vxo_nodeaddress);
+  if (dbReadValueByHandle(tag::vxo_master) != 0) {
+    masterTurn(own);
+  } else {
+    clientTurn(own);
   }
 }
 

@@ -16,9 +16,11 @@ namespace master {
 
 class MasterLoop {
  public:
-  MasterLoop(UdpLink& link, MasterNotes& notes) : link_(link), notes_(notes) {}
+  MasterLoop(Link& link, MasterNotes& notes) : link_(link), notes_(notes) {}
   // Runs turns until the system state word asks every program to stop.
   void run();
+  // One turn: as master when vxo_master is set, else as client.
+  void turn();
 
  private:
   void masterTurn(int own);
@@ -34,7 +36,7 @@ class MasterLoop {
   void broadcast(const std::string& text);
   void note(int code);
 
-  UdpLink& link_;
+  Link& link_;
   MasterNotes& notes_;
   NodeTable table_;
   ReceivedFields received_;
