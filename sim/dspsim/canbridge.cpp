@@ -1,9 +1,12 @@
 #include "canbridge.h"
 
+#include "sharedmem/shmem.h"
 #include "sharedmem/tagaccess.h"
 
 namespace dspsim {
 namespace {
+
+constexpr char kLinkUpMark = 1;  // in the CAN status byte, which a store rebuild clears
 
 // Widths of the CAN map: 1 bit, 2 16-bit word, 3 32-bit word.
 int32_t fitToWidth(int32_t value, int width) {
@@ -74,6 +77,13 @@ void adoptModuleValues(DspRegisters& dsp) {
     dsp[tagHandle] = fitToWidth(tagValue, width);
     dbSetCanbusLastValue(address, tagValue);
   }
+}
+
+bool bringLinkUp(DspRegisters& dsp) {
+  if (shared_mem->canbus.status == kLinkUpMark) return false;
+  adoptModuleValues(dsp);
+  shared_mem->canbus.status = kLinkUpMark;
+  return true;
 }
 
 void publishLinkTraffic(const LinkTraffic& traffic) {

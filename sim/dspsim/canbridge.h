@@ -31,6 +31,13 @@ LinkTraffic exchangeCanMap(DspRegisters& dsp);
 // stands in the store, as after a full download, so that nothing it never held flows back.
 void adoptModuleValues(DspRegisters& dsp);
 
+// The link comes up (adoptModuleValues) when the store's CAN map is first seen and again
+// whenever the database has rebuilt the store since: a rebuild clears the CAN status byte,
+// in which the bridge marks the store it has adopted. Otherwise a rebuilt store's zero last
+// values would let the signal processor's old values, the run command among them, flow back
+// into it. Call with a filled map; returns whether the link came up.
+bool bringLinkUp(DspRegisters& dsp);
+
 // Frame counters 1118/1119, activity bit 1 of 1116, and one count of the update counter
 // 1120 and of the refresh counter 1122 for the fresh measurement set.
 void publishLinkTraffic(const LinkTraffic& traffic);

@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   dspsim::SignalProcessor processor(constants, registers);
   const auto period = std::chrono::milliseconds(constants.cyclePeriodMs);
   auto next         = std::chrono::steady_clock::now();
-  bool linkUp       = false;
+  bool requestsRaised = false;  // the command line's requests, once the link first comes up
   while (stopRequested == 0) {
     if (dbReadValueByHandle(dspsim::handle::kSystemState) == dspsim::kStopWord) {
       std::printf("dspsim: system stop\n");
@@ -83,10 +83,9 @@ int main(int argc, char** argv) {
     processor.step(orvix::platform::monotonicMs());
     // While the database daemon rebuilds the store the map is empty: nothing travels.
     if (dbGetCanbusNoOfIndex() > 0) {
-      if (!linkUp) {
-        dspsim::adoptModuleValues(registers);
+      if (dspsim::bringLinkUp(registers) && !requestsRaised) {
         for (const dspsim::Request& request : commandLine.requests) processor.handle(request);
-        linkUp = true;
+        requestsRaised = true;
       }
       dspsim::publishLinkTraffic(dspsim::exchangeCanMap(registers));
     }

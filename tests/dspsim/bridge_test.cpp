@@ -94,6 +94,21 @@ TEST_F(CanBridgeTest, ALinkThatComesUpTakesTheModulesValuesInsteadOfWritingItsZe
   EXPECT_EQ(traffic.transmitted, 0);
 }
 
+TEST_F(CanBridgeTest, AStoreRebuiltUnderARunningLinkIsAdoptedAgainSoTheRunCommandStaysOff) {
+  EXPECT_TRUE(bringLinkUp(dsp));
+  set(handle::kTron, 1);
+  exchangeCanMap(dsp);
+  ASSERT_EQ(dsp[handle::kTron], 1);
+  EXPECT_FALSE(bringLinkUp(dsp));  // the same store: the link stays as it is
+
+  tagstore::buildTagStore();  // the database restarts; the signal processor keeps running
+  ASSERT_EQ(value(handle::kTron), 0);
+  EXPECT_TRUE(bringLinkUp(dsp));
+  exchangeCanMap(dsp);
+  EXPECT_EQ(value(handle::kTron), 0);
+  EXPECT_EQ(dsp[handle::kTron], 0);
+}
+
 TEST_F(CanBridgeTest, ValuesAreCutToTheWidthOfTheirEntry) {
   // vxi_funcurrlimit is a 16-bit entry with no range of its own.
   set(handle::kFunCurrLimit, 0x12345);
