@@ -20,9 +20,7 @@
 
 namespace {
 
-constexpr int kListenBacklog          = 64;     // dozens of clients may connect at the same moment
-constexpr uint32_t kByteTimeoutUs     = 50000;  // a half-sent request holds the others no longer
-constexpr uint32_t kResponseTimeoutUs = 1000;
+constexpr int kListenBacklog = 64;  // dozens of clients may connect at the same moment
 
 FILE* logStream = stdout;
 
@@ -80,8 +78,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Unable to listen TCP connection\n");
     return EXIT_FAILURE;
   }
-  modbus_set_byte_timeout(ctx, 0, kByteTimeoutUs);
-  modbus_set_response_timeout(ctx, 0, kResponseTimeoutUs);
   const int listeningSocket = modbus_tcp_listen(ctx, kListenBacklog);
   if (listeningSocket == -1) {
     std::fprintf(stderr, "Unable to listen TCP connection\n");
@@ -111,6 +107,11 @@ int main(int argc, char** argv) {
   regserver::Synchroniser synchroniser(image);
   synchroniser.update();
   regserver::Server server(ctx, image, synchroniser, listeningSocket, config.maxClients, stderr);
+  if (!server.valid()) {
+    perror("socketpair");
+    modbus_free(ctx);
+    return EXIT_FAILURE;
+  }
   while (server.serveOnce(kWaitMs)) {
     if (regserver::reloadRequested()) readDelay(appName, options.confFile, true);
   }

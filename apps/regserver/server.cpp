@@ -1,7 +1,9 @@
 #include "server.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <stdio_ext.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,13 +13,19 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "requestframe.h"
 #include "requestgate.h"
 
 namespace regserver {
 
 namespace {
-constexpr int kSendTimeoutMs = 100;  // a client that never reads its replies is dropped
 constexpr int kAcceptPauseMs = 100;  // breathing time when descriptors ran out
+// A request whose next byte is later than this is given up, and its client with it, as
+// libmodbus's default byte time-out does; waiting for it holds up no other client.
+constexpr int kRequestByteGapMs = 500;
+// Request lines reach the log at most this late: written in batches, a busy server spends
+// its time on requests rather than on writes to the log file.
+constexpr int kLogFlushMs = 100;
 
 const char* dotted(uint32_t address) {
   in_addr in{};
@@ -55,41 +63,82 @@ Server::Server(modbus_t* ctx, RegisterImage& image, Synchroniser& synchroniser, 
     : ctx_(ctx),
       image_(image),
       synchroniser_(synchroniser),
+      replies_(ctx),
       listeningSocket_(listeningSocket),
       maxClients_(std::min(maxClients, FD_SETSIZE - 16)),
       requestLog_(requestLog),
       highestFd_(listeningSocket) {
   FD_ZERO(&watched_);
-  if (listeningSocket_ >= 0) FD_SET(listeningSocket_, &watched_);
+  if (listeningSocket_ >= 0) {
+    fcntl(listeningSocket_, F_SETFL, fcntl(listeningSocket_, F_GETFL) | O_NONBLOCK);
+    FD_SET(listeningSocket_, &watched_);
+  }
 }
 
 bool Server::serveOnce(int waitMs) {
   synchroniser_.update();
-  fd_set ready = watched_;
+  fd_set readable = watched_;
+  fd_set writable;
+  FD_ZERO(&writable);
+  for (int fd = 0; fd <= highestFd_; ++fd) {
+    if (clientAt(fd) != nullptr && clientAt(fd)->hasQueuedReplies()) FD_SET(fd, &writable);
+  }
   if (acceptPausedUntilMs_ != 0) {
     if (orvix::platform::monotonicMs() < acceptPausedUntilMs_) {
-      FD_CLR(listeningSocket_, &ready);
+      FD_CLR(listeningSocket_, &readable);
     } else {
       acceptPausedUntilMs_ = 0;
     }
   }
-  timeval wait{waitMs / 1000, (waitMs % 1000) * 1000};
-  const int count = select(highestFd_ + 1, &ready, nullptr, nullptr, &wait);
+  const int limitMs = waitLimitMs(waitMs, orvix::platform::monotonicMs());
+  timeval wait{limitMs / 1000, (limitMs % 1000) * 1000};
+  const int count = select(highestFd_ + 1, &readable, &writable, nullptr, &wait);
   if (count < 0) {
     if (errno == EINTR) return true;  // a signal, such as a configuration reload
     perror("Server select() failure.");
     return false;
   }
+  const int64_t readyMs = orvix::platform::monotonicMs();
   for (int fd = 0; fd <= highestFd_; ++fd) {
-    if (!FD_ISSET(fd, &ready)) continue;
     if (fd == listeningSocket_) {
-      acceptClient();
-    } else {
-      serveClient(fd);
+      if (FD_ISSET(fd, &readable)) acceptClient();
+      continue;
+    }
+    if (FD_ISSET(fd, &writable) && !clientAt(fd)->sendQueued()) {
+      dropClient(fd);
+      continue;
+    }
+    if (FD_ISSET(fd, &readable)) serveClient(fd);
+  }
+  // Stalled as select found them: a client whose bytes arrived while the round ran is not.
+  dropStalledClients(readyMs);
+  if (readyMs >= lastLogFlushMs_ + kLogFlushMs && __fpending(requestLog_) > 0) {
+    std::fflush(requestLog_);
+    lastLogFlushMs_ = readyMs;
+  }
+  return true;
+}
+
+int Server::waitLimitMs(int waitMs, int64_t nowMs) const {
+  int64_t limitMs = waitMs;
+  if (__fpending(requestLog_) > 0) limitMs = std::clamp<int64_t>(lastLogFlushMs_ + kLogFlushMs - nowMs, 0, limitMs);
+  for (int fd = 0; fd <= highestFd_; ++fd) {
+    const ClientConnection* client = clientAt(fd);
+    if (client == nullptr) continue;
+    if (const int64_t deadline = client->stallDeadlineMs(kRequestByteGapMs); deadline != 0) {
+      limitMs = std::min(limitMs, std::max<int64_t>(deadline - nowMs + 1, 0));
     }
   }
-  std::fflush(requestLog_);  // the round's request lines in one write
-  return true;
+  return static_cast<int>(limitMs);
+}
+
+void Server::dropStalledClients(int64_t nowMs) {
+  for (int fd = 0; fd <= highestFd_; ++fd) {
+    const ClientConnection* client = clientAt(fd);
+    if (client == nullptr) continue;
+    const int64_t deadline = client->stallDeadlineMs(kRequestByteGapMs);
+    if (deadline != 0 && nowMs > deadline) dropClient(fd);
+  }
 }
 
 void Server::acceptClient() {
@@ -97,6 +146,7 @@ void Server::acceptClient() {
   socklen_t length = sizeof address;
   const int fd     = accept(listeningSocket_, reinterpret_cast<sockaddr*>(&address), &length);
   if (fd < 0) {
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return;  // the peer gave up before we accepted
     perror("Server accept() error");
     if (errno == EMFILE || errno == ENFILE) acceptPausedUntilMs_ = orvix::platform::monotonicMs() + kAcceptPauseMs;
     return;
@@ -113,30 +163,46 @@ void Server::acceptClient() {
 }
 
 void Server::addClient(int fd, uint32_t address) {
-  const timeval sendTimeout{0, kSendTimeoutMs * 1000};
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
+  clients_[static_cast<size_t>(fd)] = std::make_unique<ClientConnection>(fd, address);
   FD_SET(fd, &watched_);
-  highestFd_                              = std::max(highestFd_, fd);
-  clientAddress_[static_cast<size_t>(fd)] = address;
+  highestFd_ = std::max(highestFd_, fd);
   ++noOfClients_;
 }
 
 void Server::dropClient(int fd) {
-  close(fd);
+  clients_[static_cast<size_t>(fd)].reset();  // closes the socket
   FD_CLR(fd, &watched_);
   --noOfClients_;
   while (highestFd_ > listeningSocket_ && !FD_ISSET(highestFd_, &watched_)) --highestFd_;
 }
 
 void Server::serveClient(int fd) {
-  uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH] = {};
-  modbus_set_socket(ctx_, fd);
-  const int length = modbus_receive(ctx_, query);
-  if (length == -1) {
+  ClientConnection& client = *clientAt(fd);
+  if (!client.receive(orvix::platform::monotonicMs())) {
     dropClient(fd);
-  } else if (length > 0) {
-    handleRequest(fd, query, length);
+    return;
   }
+  for (;;) {
+    const ClientConnection::Request request = client.takeRequest();
+    if (request.state == ClientConnection::Request::State::kIncomplete) return;
+    // A length no request can have leaves no way to find the next one in the stream.
+    if (request.state == ClientConnection::Request::State::kMalformed || !answer(client, request.bytes)) {
+      dropClient(fd);
+      return;
+    }
+  }
+}
+
+// False when the client must be dropped: the request is shorter than its function
+// needs, or its reply can neither be sent nor queued.
+bool Server::answer(ClientConnection& client, std::span<const uint8_t> frame) {
+  const int length = requestLength(frame);
+  if (length == -1) return false;
+  // libmodbus sees the request alone, as it would have read it from the stream.
+  uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH] = {};
+  std::copy_n(frame.begin(), length, query);
+  if (handleRequest(client, query, length) == -1) return false;
+  return client.queueReply(replies_.take());
 }
 
 void Server::logRequest(const char* label, int headerLength, int unit, int function, int address) {
@@ -144,7 +210,8 @@ void Server::logRequest(const char* label, int headerLength, int unit, int funct
                __LINE__, "main", label, headerLength, unit, function, address);
 }
 
-void Server::handleRequest(int fd, const uint8_t* query, int length) {
+// Logs the request and has libmodbus answer it: its result, -1 when the reply failed.
+int Server::handleRequest(const ClientConnection& client, const uint8_t* query, int length) {
   const int h        = modbus_get_header_length(ctx_);
   const int unit     = query[h - 1];
   const int function = query[h];
@@ -159,19 +226,16 @@ void Server::handleRequest(int fd, const uint8_t* query, int length) {
     logRequest(label, h, unit, function, address);
   }
 
-  int replied            = 0;
   const RequestKind kind = classifyFunction(function);
   if (kind == RequestKind::kUnsupported) {
-    replied = modbus_reply_exception(ctx_, query, MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
-  } else if (kind == RequestKind::kWrite &&
-             !passesLockGate(function, address, clientAddress_[static_cast<size_t>(fd)])) {
-    replied = modbus_reply_exception(ctx_, query, MODBUS_EXCEPTION_SLAVE_OR_SERVER_BUSY);
-    std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Blocked modbus requ from %s\n", __FILE_NAME__, __LINE__, "main",
-                 dotted(clientAddress_[static_cast<size_t>(fd)]));
-  } else {
-    replied = modbus_reply(ctx_, query, length, image_.mapping());
+    return modbus_reply_exception(ctx_, query, MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
   }
-  if (replied == -1) dropClient(fd);  // the reply could not be sent
+  if (kind == RequestKind::kWrite && !passesLockGate(function, address, client.address())) {
+    std::fprintf(requestLog_, "DEBUG: %s:%d:%s(): Blocked modbus requ from %s\n", __FILE_NAME__, __LINE__, "main",
+                 dotted(client.address()));
+    return modbus_reply_exception(ctx_, query, MODBUS_EXCEPTION_SLAVE_OR_SERVER_BUSY);
+  }
+  return modbus_reply(ctx_, query, length, image_.mapping());
 }
 
 }  // namespace regserver

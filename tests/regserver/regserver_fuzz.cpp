@@ -1,5 +1,5 @@
-// Arbitrary request frames through the request handling of one client, then a
-// synchronisation pass over a store built as the unit builds it.
+// Arbitrary bytes from one client through framing, request handling and the reply
+// queue, then a synchronisation pass over a store built as the unit builds it.
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -28,8 +28,6 @@ struct Fixture {
     image = new regserver::RegisterImage({regserver::kCoilBase + 96, 99, 365, regserver::kHoldingBase + 571});
     sync = new regserver::Synchroniser(*image);
     ctx = modbus_new_tcp("127.0.0.1", 1502);
-    modbus_set_byte_timeout(ctx, 0, 1000);
-    modbus_set_response_timeout(ctx, 0, 1000);
     server = new regserver::Server(ctx, *image, *sync, -1, 8, quiet);
     std::atexit([] { destroy_memory_block(instance().key); });
   }

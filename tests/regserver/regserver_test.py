@@ -3,6 +3,7 @@
 The store is built the way the database builds it; the test plays the database by
 writing tags directly and advancing the Modbus refresh counter.
 """
+import select
 import signal
 import socket
 import struct
@@ -88,6 +89,51 @@ class Unit:
 def assert_logged(test, unit, text):
     """Checks the server's log (written once per round) without printing all of it on failure."""
     test.assertTrue(unitharness.wait_for(lambda: text in unit.log(), 3.0), f"not in the regserver log: {text!r}")
+
+
+def read_request(transaction, address, count):
+    return struct.pack(">HHHBBHH", transaction, 0, 6, 1, 3, address, count)
+
+
+def read_reply(transaction, registers):
+    return struct.pack(f">HHHBBB{len(registers)}H", transaction, 0, 3 + 2 * len(registers), 1, 3,
+                       2 * len(registers), *registers)
+
+
+class RawClient:
+    """A client that sends bytes as the test cuts them and reads replies whole."""
+
+    def __init__(self, port):
+        self.sock = socket.create_connection(("127.0.0.1", port))
+        self.sock.settimeout(3)
+
+    def send(self, data):
+        self.sock.sendall(data)
+
+    def reply(self):
+        header = self._exactly(6)
+        return header + self._exactly(struct.unpack(">H", header[4:6])[0])
+
+    def _exactly(self, size):
+        data = b""
+        while len(data) < size:
+            chunk = self.sock.recv(size - len(data))
+            if not chunk:
+                raise ConnectionError("closed by the server")
+            data += chunk
+        return data
+
+    def is_open(self):
+        """Whether the server still holds the connection, seen at once."""
+        if not select.select([self.sock], [], [], 0)[0]:
+            return True
+        try:
+            return self.sock.recv(1, socket.MSG_PEEK) != b""
+        except ConnectionError:
+            return False
+
+    def close(self):
+        self.sock.close()
 
 
 def holding(client, address, count=1):
@@ -326,22 +372,79 @@ class RegserverTest(unittest.TestCase):
         self.assertEqual(len(results), 500)
         self.assertTrue(all(results))
 
-    def test_clients_breaking_off_mid_request_do_not_stall_the_others(self):
-        header = struct.pack(">HHHB", 1, 0, 6, 1)
-        quitters = []
-        for _ in range(5):
-            raw = socket.create_connection(("127.0.0.1", self.unit.port))
-            raw.sendall(header[:4])
-            quitters.append(raw)
-        quitters[0].close()
-        stalled = socket.create_connection(("127.0.0.1", self.unit.port))
-        stalled.sendall(header + b"\x03")  # function code, then nothing
-        started = time.monotonic()
-        self.assertEqual(len(holding(self.client, HOLD_MODE)), 1)
-        self.assertLess(time.monotonic() - started, 2.0)
-        for raw in quitters[1:] + [stalled]:
-            raw.close()
-        self.assertEqual(len(holding(self.client, HOLD_MODE)), 1)
+    def test_a_request_arriving_in_pieces_holds_up_no_other_client(self):
+        self.store.set_value(MODE, 4)
+        self.unit.pump()
+        slow = RawClient(self.unit.port)
+        try:
+            request = read_request(11, HOLD_MODE, 1)
+            slow.send(request[:3])
+            self.assertEqual(holding(self.client, HOLD_MODE), [4], "answered while half a header waits")
+            self.assertTrue(slow.is_open(), "the half request was not given up to answer the other client")
+            for byte in request[3:]:
+                slow.send(bytes([byte]))
+                self.assertEqual(holding(self.client, HOLD_MODE), [4])
+            self.assertEqual(slow.reply(), read_reply(11, [4]))
+
+            # Two requests in pieces that cross the border between them; a frame whose header
+            # counts bytes past its request; each answered in order.
+            pair = holding(self.client, HOLD_MODE - 1, 2)
+            first, second = read_request(12, HOLD_MODE, 1), read_request(13, HOLD_MODE - 1, 2)
+            slow.send(first + second[:5])
+            slow.send(second[5:])
+            self.assertEqual(slow.reply(), read_reply(12, [4]))
+            self.assertEqual(slow.reply(), read_reply(13, pair))
+            padded = bytearray(read_request(14, HOLD_MODE, 1) + b"\xAA\xBB")
+            padded[5] += 2
+            slow.send(bytes(padded) + read_request(15, HOLD_MODE, 1))
+            self.assertEqual(slow.reply(), read_reply(14, [4]))
+            self.assertEqual(slow.reply(), read_reply(15, [4]))
+
+            # A request that stops half way is given up, and its client with it.
+            slow.send(request[:3])
+            self.assertTrue(unitharness.wait_for(lambda: not slow.is_open(), 5.0), "a stalled request is given up")
+        finally:
+            slow.close()
+        self.assertEqual(holding(self.client, HOLD_MODE), [4])
+
+    def test_requests_that_cannot_be_framed_close_their_connection(self):
+        self.store.set_value(MODE, 1)
+        self.unit.pump()
+        # Two registers announced, one register's bytes sent: nothing is written.
+        short_write = struct.pack(">HHHBBHHBH", 21, 0, 9, 1, 16, HOLD_MODE, 2, 4, 5)
+        no_length = struct.pack(">HHHBB", 22, 0, 1, 1, 3)
+        too_long = struct.pack(">HHHBB", 23, 0, 255, 1, 3) + bytes(254)
+        for name, frame in (("short write", short_write), ("length 1", no_length), ("length 255", too_long)):
+            raw = RawClient(self.unit.port)
+            try:
+                raw.send(frame)
+                self.assertTrue(unitharness.wait_for(lambda: not raw.is_open(), 5.0), name)
+            finally:
+                raw.close()
+        self.unit.pump()
+        self.assertEqual(self.store.value(MODE), 1)
+        self.assertEqual(holding(self.client, HOLD_MODE), [1])
+
+    def test_a_client_that_never_reads_is_dropped_and_holds_up_no_one(self):
+        greedy = socket.socket()
+        greedy.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+        greedy.connect(("127.0.0.1", self.unit.port))
+        greedy.settimeout(0.5)
+        burst = memoryview(b"".join(read_request(n, 1024, 125) for n in range(500)))
+        sent, dropped = 0, False
+        deadline = time.monotonic() + 20
+        try:
+            while not dropped and time.monotonic() < deadline:
+                try:
+                    sent = (sent + greedy.send(burst[sent:])) % len(burst)  # whole requests only
+                except (BrokenPipeError, ConnectionResetError):
+                    dropped = True
+                except socket.timeout:
+                    pass
+                self.assertEqual(len(holding(self.client, HOLD_MODE)), 1)
+        finally:
+            greedy.close()
+        self.assertTrue(dropped, "a client whose replies pile up is dropped")
 
     def test_mbpoll_reads_and_writes(self):
         port = str(self.unit.port)
@@ -407,9 +510,9 @@ class RegserverProcessTest(unittest.TestCase):
             args = [regserver, "-d", "-p", "/var/run/regserver.pid", "-c", "/etc/regserver.conf"]
             image.path("/var/run/x")
             self.assertEqual(subprocess.run(args, env=image.env, timeout=10).returncode, 0)
-            deadline = time.monotonic() + 5
-            while time.monotonic() < deadline and not unitharness.os.path.exists(image.path("/var/run/regserver.pid")):
-                time.sleep(0.05)
+            # The daemon creates the file, then writes its number: wait for the whole line.
+            unitharness.wait_for(lambda: unitharness.os.path.exists(image.path("/var/run/regserver.pid"))
+                                 and image.read("/var/run/regserver.pid").endswith("\n"), 5.0)
             pid = int(image.read("/var/run/regserver.pid"))
             try:
                 client = ModbusTcpClient("127.0.0.1", port=port, timeout=3)
