@@ -32,6 +32,9 @@ MASTERMODE = 584
 TRONDELAY = 762
 LOCKEDMODE = 922
 MASTERTOTALNR = 270
+SAVESET = 105
+NODEADDRESS = 621
+FIELDPOSITION = 622
 SEND_COUNTER = 1136  # broadcasts the master sent
 
 
@@ -87,13 +90,16 @@ class Plant(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.root = tempfile.mkdtemp(prefix="orvix-plant-")
-        base = 50000 + (os.getpid() % 4000) * 10
-        subnet = f"10.214.{os.getpid() % 250}"
+        cls.arguments = ["--units", str(UNITS), "--root", cls.root,
+                         "--shm-key", str(50000 + (os.getpid() % 4000) * 10), "--subnet", f"10.214.{os.getpid() % 250}"]
         cls.log = open(os.path.join(cls.root, "run-plant.log"), "w+")
-        cls.plant = subprocess.Popen(
-            [os.path.join(SOURCE, "scripts", "run-plant"), "--units", str(UNITS), "--root", cls.root,
-             "--shm-key", str(base), "--subnet", subnet],
-            stdout=cls.log, stderr=subprocess.STDOUT)
+        cls.start()
+
+    @classmethod
+    def start(cls):
+        cls.log.truncate(0)
+        cls.plant = subprocess.Popen([os.path.join(SOURCE, "scripts", "run-plant")] + cls.arguments,
+                                     stdout=cls.log, stderr=subprocess.STDOUT)
         ready = wait_for(lambda: "plant ready" in cls.read_log() or cls.plant.poll() is not None, 180, 0.2)
         if not ready or cls.plant.poll() is not None:
             cls.stop()
@@ -112,6 +118,8 @@ class Plant(unittest.TestCase):
         if cls.plant.poll() is None:
             cls.plant.send_signal(signal.SIGTERM)
             cls.plant.wait(timeout=120)
+        for store in getattr(cls, "stores", []):
+            store.close()
 
     @classmethod
     def tearDownClass(cls):
@@ -170,7 +178,12 @@ class Plant(unittest.TestCase):
         self.assertGreaterEqual(polls, 5)
         self.assertLessEqual(polls, 7)
 
-    def test_6_stop_leaves_nothing_behind(self):
+    def test_6_stop_leaves_nothing_behind_and_a_restart_keeps_the_settings(self):
+        # An operator moves unit 2 to field H and saves.
+        self.stores[1].set_value(FIELDPOSITION, ord("H"))
+        self.stores[1].set_value(SAVESET, 1)
+        self.assertTrue(wait_for(lambda: self.stores[1].save_value(FIELDPOSITION) == ord("H"), 30))
+
         namespaces = [unit["namespace"] for unit in self.units] + [self.bridge]
         self.stop()
         listing = subprocess.run(["ip", "netns", "list"], stdout=subprocess.PIPE, text=True).stdout
@@ -180,6 +193,10 @@ class Plant(unittest.TestCase):
             with self.assertRaises(OSError):
                 orvixstore.Store(unit["shm_key"])
 
+        self.start()
+        self.assertEqual(self.stores[1].value(FIELDPOSITION), ord("H"))
+        self.assertEqual([store.value(NODEADDRESS) for store in self.stores], list(range(1, UNITS + 1)))
+        self.assertTrue(wait_for(lambda: self.master().value(MASTERTOTALNR) == UNITS, 30))
 
 if __name__ == "__main__":
     reason = skip_reason()
