@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "mastertags.h"
@@ -171,6 +173,46 @@ TEST_F(MasterLoopTest, AnotherMastersPollIsAnsweredAndTheOwnIsNot) {
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].rfind("My Data;No:1;", 0), 0u) << sent[0];
   EXPECT_EQ(value("vxi_masternotes"), kNoteOtherMaster);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace master;
+
+class TimerTest : public orvix::testing::StoreTest {
+ protected:
+  void SetUp() override {
+    StoreTest::SetUp();
+    tagstore::buildTagStore();
+  }
+};
+
+TEST_F(TimerTest, NoteIsShownForFiveSeconds) {
+  MasterNotes notes;
+  notes.set(kNoteCommandSent, 1000);
+  notes.expire(5999);
+  EXPECT_EQ(value("vxi_masternotes"), kNoteCommandSent);
+  notes.set(kNoteTrOnResent, 3000);  // a new note starts its own five seconds
+  notes.expire(6000);
+  EXPECT_EQ(value("vxi_masternotes"), kNoteTrOnResent);
+  notes.expire(8000);
+  EXPECT_EQ(value("vxi_masternotes"), kNoteNone);
+}
+
+TEST_F(TimerTest, ChangedMasterModeAsksForAModeCommandButAStartDoesNot) {
+  set("vxo_mastermode", 3);
+  MasterNotes notes;
+  TimerThread timer(notes);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // two mode checks
+  EXPECT_EQ(value("vxo_mastermodecmd"), 0);
+  set("vxo_mastermode", 4);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (value("vxo_mastermodecmd") == 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(value("vxo_mastermodecmd"), 1);
 }
 
 }  // namespace
