@@ -37,20 +37,27 @@ bool ClientConnection::receive(int64_t nowMs) {
   return true;
 }
 
-ClientConnection::Request ClientConnection::takeRequest() {
+ClientConnection::Request ClientConnection::oldestRequest() const {
   if (bufferedBytes() < kLengthFieldEnd) return {Request::State::kIncomplete, {}};
   const uint8_t* start = requests_.data() + requestBegin_;
   const int length     = frameLength(start);
   if (length == -1) return {Request::State::kMalformed, {}};
-  const auto size = static_cast<size_t>(length);
-  if (bufferedBytes() < size) return {Request::State::kIncomplete, {}};
-  requestBegin_ += size;
-  return {
-      Request::State::kComplete, {start, size}
-  };
+  const std::span<const uint8_t> frame(start, static_cast<size_t>(length));
+  if (bufferedBytes() < frame.size()) return {Request::State::kIncomplete, {}};
+  return {Request::State::kComplete, frame};
 }
 
-int64_t ClientConnection::stallDeadlineMs(int gapMs) const { return bufferedBytes() == 0 ? 0 : lastByteMs_ + gapMs; }
+ClientConnection::Request ClientConnection::takeRequest() {
+  const Request request = oldestRequest();
+  if (request.state == Request::State::kComplete) requestBegin_ += request.bytes.size();
+  return request;
+}
+
+bool ClientConnection::requestWaiting() const { return oldestRequest().state != Request::State::kIncomplete; }
+
+int64_t ClientConnection::stallDeadlineMs(int gapMs) const {
+  return bufferedBytes() == 0 || requestWaiting() ? 0 : lastByteMs_ + gapMs;
+}
 
 bool ClientConnection::queueReply(std::span<const uint8_t> reply) {
   if (!hasQueuedReplies()) {

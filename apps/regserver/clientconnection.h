@@ -41,6 +41,8 @@ class ClientConnection {
   // stay valid until the next receive. Malformed: its header gives a length no request
   // can have, so no later request can be found in the stream either.
   Request takeRequest();
+  // takeRequest has a complete or malformed request to give without reading.
+  bool requestWaiting() const;
 
   // The monotonic time at which the part of a request received so far has waited gapMs
   // for its next byte; 0 while no part of a request waits.
@@ -55,6 +57,7 @@ class ClientConnection {
 
  private:
   size_t bufferedBytes() const { return requestEnd_ - requestBegin_; }
+  Request oldestRequest() const;
 
   int fd_;
   uint32_t address_;

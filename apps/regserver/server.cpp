@@ -108,7 +108,7 @@ bool Server::serveOnce(int waitMs) {
       dropClient(fd);
       continue;
     }
-    if (FD_ISSET(fd, &readable)) serveClient(fd);
+    if (FD_ISSET(fd, &readable) || (clientAt(fd) != nullptr && clientAt(fd)->requestWaiting())) serveClient(fd);
   }
   // Stalled as select found them: a client whose bytes arrived while the round ran is not.
   dropStalledClients(readyMs);
@@ -125,6 +125,7 @@ int Server::waitLimitMs(int waitMs, int64_t nowMs) const {
   for (int fd = 0; fd <= highestFd_; ++fd) {
     const ClientConnection* client = clientAt(fd);
     if (client == nullptr) continue;
+    if (client->requestWaiting()) return 0;  // its turn comes in the next round
     if (const int64_t deadline = client->stallDeadlineMs(kRequestByteGapMs); deadline != 0) {
       limitMs = std::min(limitMs, std::max<int64_t>(deadline - nowMs + 1, 0));
     }
@@ -178,19 +179,15 @@ void Server::dropClient(int fd) {
 
 void Server::serveClient(int fd) {
   ClientConnection& client = *clientAt(fd);
-  if (!client.receive(orvix::platform::monotonicMs())) {
+  // One request per client and round: a client that sends many at once waits its turn.
+  if (!client.requestWaiting() && !client.receive(orvix::platform::monotonicMs())) {
     dropClient(fd);
     return;
   }
-  for (;;) {
-    const ClientConnection::Request request = client.takeRequest();
-    if (request.state == ClientConnection::Request::State::kIncomplete) return;
-    // A length no request can have leaves no way to find the next one in the stream.
-    if (request.state == ClientConnection::Request::State::kMalformed || !answer(client, request.bytes)) {
-      dropClient(fd);
-      return;
-    }
-  }
+  const ClientConnection::Request request = client.takeRequest();
+  if (request.state == ClientConnection::Request::State::kIncomplete) return;
+  // A length no request can have leaves no way to find the next one in the stream.
+  if (request.state == ClientConnection::Request::State::kMalformed || !answer(client, request.bytes)) dropClient(fd);
 }
 
 // False when the client must be dropped: the request is shorter than its function

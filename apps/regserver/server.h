@@ -35,8 +35,8 @@ class Server {
 
   // Watches a connected client; its address word decides the lock gate.
   void addClient(int fd, uint32_t address);
-  // Reads what a watched client sent and answers every complete request in it; a
-  // broken client is dropped.
+  // Answers the oldest request of a watched client, reading first when none is whole;
+  // a broken client is dropped.
   void serveClient(int fd);
   int noOfClients() const { return noOfClients_; }
 
