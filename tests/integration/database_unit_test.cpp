@@ -131,7 +131,11 @@ TEST_F(DatabaseUnitTest, RestoreDefaultsOnRequest) {
   ASSERT_TRUE(unit_.waitUntilRunning());
   int defaultLimit = 0;
   dbGetDefaultValueByHandle(706, &defaultLimit);
+  // A saved setting away from its default, so that the restore has something to undo.
   writeTag("vxo_mode3currlim", defaultLimit + 5);
+  ASSERT_TRUE(UnitHarness::waitFor([] { return tagValue("vxi_setnochange") == 1; }, 5s));
+  writeTag("vxo_saveset", 1);
+  ASSERT_TRUE(UnitHarness::waitFor([] { return tagValue("vxi_setnochange") == 0; }, 5s));
   int code = 0;
   dbSetModbusTextByTagName("vxo_unit_name", "Field9", &code);
   writeTag("vxo_defpar", 1);
@@ -144,6 +148,8 @@ TEST_F(DatabaseUnitTest, RestoreDefaultsOnRequest) {
   EXPECT_GE(dbReadValueByHandle(1121), 1);
   // Restored values are unsaved until the next save.
   EXPECT_TRUE(UnitHarness::waitFor([] { return tagValue("vxi_setnochange") == 1; }, 5s));
+  EXPECT_EQ(dbReadValueByHandle(1399), 706);
+  EXPECT_EQ(tagSaveValue("vxo_mode3currlim"), defaultLimit + 5);
   EXPECT_NE(unit_.log("database").find("values reseted by operator "), std::string::npos);
 }
 

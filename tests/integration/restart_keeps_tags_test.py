@@ -196,12 +196,11 @@ class RestartKeepsTags(unittest.TestCase):
             values = sampler.values(column)
             self.assertEqual(values[0], old, name)
             self.assertNotIn(old, values[1:], f"{name}: {values}")
-        # A restart with the T/R set running is a trip: the start-up switches it off. Until
-        # then the signal processor may still report it running; once the loop runs again
-        # (the refresh counter restarted from 0 and moved) it stays off.
+        # A restart with the T/R set running is a trip: the start-up switches it off, and from
+        # the moment the store is rebuilt (the refresh counter drops) nothing, neither a stale
+        # register image nor the signal processor's old state, sets it running again.
         restart = next(i for i, s in enumerate(sampler.samples) if s[0] < sampler.samples[0][0])
-        looping = next(i for i, s in enumerate(sampler.samples) if i > restart and s[0] > 0)
-        self.assertEqual(sampler.values(1, sampler.samples[looping:]), [0], sampler.values(1))
+        self.assertEqual(set(sampler.values(1, sampler.samples[restart:])), {0}, sampler.values(1))
 
         # The clock runs; vxo_troffcommand is kept the inverse of vxo_tron by the loop; the
         # coil words are checked as the mirror of the coils below.
