@@ -12,11 +12,17 @@
 namespace regserver {
 
 namespace {
+// Requests and replies are a few hundred bytes, one at a time: small kernel buffers are
+// ample, and bound what a client that floods or does not read holds of the unit's memory.
+constexpr int kSocketBufferBytes = 16 * 1024;  // bytes each way; the kernel doubles it
+
 bool wouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR; }
 }  // namespace
 
 ClientConnection::ClientConnection(int fd, uint32_t address) : fd_(fd), address_(address) {
   fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
+  setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &kSocketBufferBytes, sizeof kSocketBufferBytes);
+  setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &kSocketBufferBytes, sizeof kSocketBufferBytes);
 }
 
 ClientConnection::~ClientConnection() { close(fd_); }
