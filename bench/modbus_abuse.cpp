@@ -5,7 +5,8 @@
 //       unsupported  a function code the server does not serve, with data bytes
 //       half-header  four bytes of a request header, then silence until it closes
 //       trickle      a request sent one byte every 300 ms
-//       no-read      requests sent as fast as possible, replies never read
+//       no-read      requests sent as fast as the server takes them, replies never
+//                    read; the flood keeps one CPU busy on its own
 // Prints: polls worst_ms p99_ms errors
 #include <arpa/inet.h>
 #include <modbus/modbus.h>
