@@ -39,6 +39,7 @@ MOVING = {
     1117, 1119, 1120, 1122,  # CAN link: refresh rate, frames received, measurement sets
     REFRESH_COUNTER, 1398,   # the database's loop: Modbus refresh counter, slots per second
     1408,                    # pulse current ratio, smoothed every 10 s
+    1373, 1374,              # time in slope over the long and short window, per mille
 }
 # Random sparks would move the measurements; these tests want a steady field.
 DSPSIM_CONSTANTS = "sparkRateAtSparkover=0\nrandomSeed=1\n"
