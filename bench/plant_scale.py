@@ -20,19 +20,11 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(SOURCE, "tests", "support"))
 import orvixstore  # noqa: E402
+from unitharness import wait_for  # noqa: E402
 
 TRON, MASTER, MASTERTRON, MASTERTOTALNR, SEND_COUNTER = 94, 98, 152, 270, 1136
 TICKS = os.sysconf("SC_CLK_TCK")
 UNITS_SEEN = []  # plant.json's units, for the logs
-
-
-def wait_for(condition, seconds, step=0.1):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(step)
-    return condition()
 
 
 def plant_ticks(namespaces):

@@ -18,6 +18,7 @@ import time
 import unittest
 
 import orvixstore
+from unitharness import wait_for
 
 SOURCE = os.environ.get("ORVIX_SOURCE_DIR", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 SKIP = 77
@@ -49,15 +50,6 @@ def skip_reason():
 def read_text(path):
     with open(path) as f:
         return f.read()
-
-
-def wait_for(condition, seconds, step=0.05):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(step)
-    return condition()
 
 
 PEER = r"""
