@@ -6,7 +6,6 @@ control system does over Modbus. Then one program is stopped with SIGTERM and st
 again while the others run on. The run command, the mode and the working limit are
 sampled throughout the restart; every tag is compared afterwards.
 """
-import re
 import signal
 import threading
 import time
@@ -89,11 +88,7 @@ class RestartKeepsTags(unittest.TestCase):
     def setUp(self):
         self.image = unitharness.Image()
         self.addCleanup(self.image.close)
-        self.image.lay_out()
-        self.port = unitharness.free_port()
-        conf = self.image.read("/var/lib/orvix/regserver.conf")
-        self.image.write("/var/lib/orvix/regserver.conf", re.sub(r"(?m)^port=.*$", f"port={self.port}", conf))
-        self.image.write("/var/lib/orvix/dspsim.ini", DSPSIM_CONSTANTS)
+        self.port = self.image.lay_out_unit(DSPSIM_CONSTANTS)
 
         self.database = self.start_database("database")
         self.store = orvixstore.Store(self.image.key)

@@ -9,7 +9,6 @@ operator reset, a restart of database with the T/R set running that keeps the hi
 mode switch loading the mode's settings and an edit of the working copy stored in the mode.
 """
 import os
-import re
 import signal
 import time
 import unittest
@@ -48,11 +47,7 @@ class UnitEnergises(unittest.TestCase):
     def setUp(self):
         self.image = unitharness.Image()
         self.addCleanup(self.image.close)
-        self.image.lay_out()
-        self.port = unitharness.free_port()
-        conf = self.image.read("/var/lib/orvix/regserver.conf")
-        self.image.write("/var/lib/orvix/regserver.conf", re.sub(r"(?m)^port=.*$", f"port={self.port}", conf))
-        self.image.write("/var/lib/orvix/dspsim.ini", DSPSIM_CONSTANTS)
+        self.port = self.image.lay_out_unit(DSPSIM_CONSTANTS)
 
         self.store = None
         self.database = self.start_database("database")

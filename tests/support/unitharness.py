@@ -1,5 +1,6 @@
 """Starting programs of a unit in a temporary image with their own store key and ports."""
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -56,6 +57,16 @@ class Image:
         subprocess.run([os.path.join(SOURCE_DIR, "unit/lay-out-image"), self.root, BIN], check=True,
                        stdout=subprocess.DEVNULL)
         self.env["PATH"] = ":".join([os.path.join(self.root, "bin"), BIN, os.environ["PATH"]])
+
+    def lay_out_unit(self, dspsim_constants):
+        """lay_out, with the register server on a free port of its own (returned) and the
+        simulated signal processor on the given constants."""
+        self.lay_out()
+        port = free_port()
+        conf = self.read("/var/lib/orvix/regserver.conf")
+        self.write("/var/lib/orvix/regserver.conf", re.sub(r"(?m)^port=.*$", f"port={port}", conf))
+        self.write("/var/lib/orvix/dspsim.ini", dspsim_constants)
+        return port
 
     def path(self, unit_path):
         full = os.path.join(self.root, unit_path.lstrip("/"))
