@@ -266,6 +266,9 @@ TEST_F(RemoteIoDevices, DeviceGoneKeepsValueFailsAndReconnectsAfter5Then15Passes
   remoteIo.runPass();
   EXPECT_EQ(get("vxi_vi%dhealth", 1), remoteio::kHealthFailed);
   EXPECT_EQ(get("vxo_virtualinput%02d", 1), 1) << "a failed read keeps the last value";
+  remoteio::RemoteIo restarted(port_);
+  restarted.runPass();
+  EXPECT_EQ(get("vxo_virtualinput%02d", 1), 1) << "a restart changes no tag";
   // Five passes later the first attempt to reconnect fails too.
   for (int pass = 0; pass < 5; ++pass) remoteIo.runPass();
   EXPECT_EQ(remoteIo.connection(0).connectionErrors, 2);
