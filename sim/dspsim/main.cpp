@@ -12,6 +12,7 @@
 #include "canbridge.h"
 #include "constants.h"
 #include "control.h"
+#include "limitercounts.h"
 #include "platform/platform.h"
 #include "sharedmem/shmem.h"
 #include "sharedmem/tagaccess.h"
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
         requestsRaised = true;
       }
       dspsim::publishLinkTraffic(dspsim::exchangeCanMap(registers));
+      dspsim::countLimiterCode(registers[dspsim::handle::kLimiter]);
     }
     // After a stall (a stopped process, a loaded machine) start afresh instead of catching up.
     next = std::max(next + period, std::chrono::steady_clock::now());
