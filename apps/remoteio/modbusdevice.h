@@ -1,10 +1,10 @@
 // One Modbus TCP client connection to a remote device, owning its libmodbus context.
 #pragma once
 
+#include <modbus.h>
+
 #include <cstdint>
 #include <optional>
-
-#include <modbus.h>
 
 namespace remoteio {
 
@@ -19,7 +19,7 @@ class ModbusDevice {
  public:
   ModbusDevice(uint32_t tagAddress, int port);
   ~ModbusDevice();
-  ModbusDevice(const ModbusDevice&) = delete;
+  ModbusDevice(const ModbusDevice&)            = delete;
   ModbusDevice& operator=(const ModbusDevice&) = delete;
 
   bool connect();

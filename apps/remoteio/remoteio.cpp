@@ -32,11 +32,14 @@ uint8_t retryPasses(int failuresSoFar) {
 
 const char* statusName(ConnectionStatus status) {
   switch (status) {
-    case ConnectionStatus::newConnection: return "NEWCONNECTION";
-    case ConnectionStatus::connected: return "CONNECTED";
-    case ConnectionStatus::failed: return "FAILED";
-    case ConnectionStatus::disconnect: return "DISCONNECT";
-    case ConnectionStatus::none: break;
+    case ConnectionStatus::newConnection:
+      return "NEWCONNECTION";
+    case ConnectionStatus::connected:
+      return "CONNECTED";
+    case ConnectionStatus::failed:
+      return "FAILED";
+    case ConnectionStatus::none:
+      break;
   }
   return "NONE";
 }
@@ -71,8 +74,7 @@ bool RemoteIo::runPass() {
 void RemoteIo::refreshConfiguration() {
   inUse_ = 0;
   for (Point& point : points_) {
-    const auto type = static_cast<PointType>(
-        dbReadValueByHandle(handleOf(point, tag::kInputType, tag::kOutputType)));
+    const auto type = static_cast<PointType>(dbReadValueByHandle(handleOf(point, tag::kInputType, tag::kOutputType)));
     if (type == PointType::unused) {
       point.type       = type;
       point.connection = -1;
@@ -80,16 +82,15 @@ void RemoteIo::refreshConfiguration() {
       continue;
     }
     ++inUse_;
-    point.ip      = static_cast<uint32_t>(dbReadValueByHandle(handleOf(point, tag::kInputIp, tag::kOutputIp)));
-    point.address = static_cast<uint16_t>(
-        dbReadValueByHandle(handleOf(point, tag::kInputAddress, tag::kOutputAddress)));
+    point.ip = static_cast<uint32_t>(dbReadValueByHandle(handleOf(point, tag::kInputIp, tag::kOutputIp)));
+    point.address =
+        static_cast<uint16_t>(dbReadValueByHandle(handleOf(point, tag::kInputAddress, tag::kOutputAddress)));
     const int bit = dbReadValueByHandle(handleOf(point, tag::kInputRegisterBit, tag::kOutputRegisterBit));
     // Bit 16 (the default) means the address is a single bit, whatever the type says.
     point.bit  = static_cast<uint8_t>(bit >= 0 && bit < kSingleBitSelector ? bit : kSingleBitSelector);
     point.type = point.bit < kSingleBitSelector ? PointType::registerBit : PointType::singleBit;
     if (point.isOutput) {
-      point.outputStatus =
-          dbReadValueByHandle(tag::kGroupOutput + (point.number - 1) * tag::kGroupOutputStep) != 0;
+      point.outputStatus = dbReadValueByHandle(tag::kGroupOutput + (point.number - 1) * tag::kGroupOutputStep) != 0;
     }
     if (point.connection >= 0 && connections_[point.connection].ip != point.ip) point.connection = -1;
   }

@@ -20,27 +20,27 @@ constexpr int kModbusPort  = 502;
 enum class PointType : uint16_t { unused = 0, singleBit = 1, registerBit = 2 };
 
 // Printed under these names in the connection list.
-enum class ConnectionStatus : uint8_t { newConnection = 0, connected = 1, failed = 2, disconnect = 3, none = 4 };
+enum class ConnectionStatus : uint8_t { newConnection = 0, connected = 1, failed = 2, none = 4 };
 
 enum Health : int { kHealthUnused = 0, kHealthConnected = 1, kHealthFailed = 2 };
 
 struct Point {
-  bool isOutput = false;
-  int number    = 0;  // 1-based within the inputs or the outputs
-  PointType type = PointType::unused;
-  uint32_t ip      = 0;  // network byte order, see dottedAddress
-  uint16_t address = 0;  // Modbus address; single-bit inputs above 10000 are coils
-  uint8_t bit      = 0;  // register bit 0..15; 16 selects single-bit access
+  bool isOutput     = false;
+  int number        = 0;  // 1-based within the inputs or the outputs
+  PointType type    = PointType::unused;
+  uint32_t ip       = 0;  // network byte order, see dottedAddress
+  uint16_t address  = 0;  // Modbus address; single-bit inputs above 10000 are coils
+  uint8_t bit       = 0;  // register bit 0..15; 16 selects single-bit access
   bool outputStatus = false;
   bool result       = false;
   int connection    = -1;  // index into the connections, -1 = none
 };
 
 struct Connection {
-  uint32_t ip = 0;  // 0 = free
+  uint32_t ip             = 0;  // 0 = free
   ConnectionStatus status = ConnectionStatus::none;
-  uint8_t retryTimer   = 0;  // passes until the next connection attempt
-  int connectionErrors = 0;  // failed attempts since the last good connection
+  uint8_t retryTimer      = 0;  // passes until the next connection attempt
+  int connectionErrors    = 0;  // failed attempts since the last good connection
   std::unique_ptr<ModbusDevice> device;
 };
 
@@ -73,7 +73,7 @@ class RemoteIo {
   int port_;
   std::array<Point, kPoints> points_{};
   std::array<Connection, kConnections> connections_{};
-  int inUse_      = 0;
+  int inUse_       = 0;
   unsigned passes_ = 0;
 };
 

@@ -4,12 +4,11 @@
 #include "remoteio.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
@@ -30,9 +29,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // Written out octet by octet: the first octet is the value's least significant byte.
-constexpr uint32_t tagAddress(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-  return a | b << 8 | c << 16 | d << 24;
-}
+constexpr uint32_t tagAddress(uint32_t a, uint32_t b, uint32_t c, uint32_t d) { return a | b << 8 | c << 16 | d << 24; }
 
 TEST(RemoteIoTags, HandlesMatchNames) {
   orvix::testing::PrivateStore store;
