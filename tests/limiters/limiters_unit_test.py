@@ -1,0 +1,65 @@
+"""limiters in an energised simulated unit: database, dspsim and limiters in a temporary
+image. Over a whole 10 seconds of a steady field the short shares of the 13 limiter codes
+add up to 1000 per mille (each rounded, so within 13) and the largest names the limiter
+code that dspsim reports in vxi_limiter.
+"""
+import time
+import unittest
+
+import orvixstore
+import unitharness
+
+TRON, TRON_STATUS, LIMITER, SAVESET, UPDATES = 94, 86, 212, 105, 1120
+STAT_SHORT = 910
+SECONDS_OF_DAY = 1102
+COUNT_PULSE_CURRENT = 520  # vxi_acctemplim9, cleared as each row is taken
+# vxi_accshortlim0 .. 12 by code
+SHORT_SHARES = [490, 485, 487, 486, 484, 489, 488, 491, 493, 492, 522, 536, 537]
+PULSE_CURRENT = 9
+# A steady field: no random sparks.
+DSPSIM_CONSTANTS = "sparkRateAtSparkover=0\nrandomSeed=1\n"
+
+
+class LimitersInAUnit(unittest.TestCase):
+    def setUp(self):
+        self.image = unitharness.Image()
+        self.addCleanup(self.image.close)
+        self.image.lay_out_unit(DSPSIM_CONSTANTS)
+        self.image.start("database", ["-c", "/var/lib/orvix/orvix.ini"])
+        started = lambda: "SAVESTTINGS CALLED" in self.image.read("/var/log/database.log")
+        self.assertTrue(unitharness.wait_for(started, 30), "database did not start")
+        self.store = orvixstore.Store(self.image.key)
+        self.addCleanup(self.store.close)
+        self.assertTrue(unitharness.wait_for(lambda: self.store.value(SAVESET) == 0, 15))
+        self.image.start("dspsim", [])
+        self.assertTrue(unitharness.wait_for(lambda: self.store.value(UPDATES) > 0, 15), "dspsim exchanges nothing")
+        self.image.start("limiters", [])
+
+    def rows_pass(self, rows):
+        """Waits for this many whole 10 seconds of the unit's tick, and a moment for the row."""
+        for _ in range(rows):
+            start = self.store.value(SECONDS_OF_DAY)
+            left = lambda: self.store.value(SECONDS_OF_DAY) != start and self.store.value(SECONDS_OF_DAY) % 10 == 0
+            if not unitharness.wait_for(left, 15):
+                return False
+        return True
+
+    def shares(self):
+        return [self.store.value(handle) for handle in SHORT_SHARES]
+
+    def test_short_shares_add_up_and_name_the_reported_limiter(self):
+        self.store.set_value(STAT_SHORT, 0)  # the last 10 seconds
+        self.store.set_value(TRON, 1)
+        steady = lambda: self.store.value(TRON_STATUS) == 1 and self.store.value(LIMITER) == PULSE_CURRENT
+        self.assertTrue(unitharness.wait_for(steady, 30), "the T/R set does not reach its current limit")
+        # The second row after that lies wholly in the steady field.
+        self.assertTrue(self.rows_pass(2), "the seconds-of-day tick stands still")
+        self.assertTrue(unitharness.wait_for(lambda: self.store.value(COUNT_PULSE_CURRENT) < 20, 5))
+        last = self.shares()
+        self.assertEqual(self.store.value(LIMITER), PULSE_CURRENT)
+        self.assertLessEqual(abs(sum(last) - 1000), 13, last)
+        self.assertEqual(last.index(max(last)), PULSE_CURRENT, last)
+
+
+if __name__ == "__main__":
+    unittest.main()
