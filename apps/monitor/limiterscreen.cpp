@@ -52,8 +52,9 @@ void LimiterStats::tick(int secondsOfDay) {
   }
   for (int w = 0; w < kWindows; ++w) {
     const int period = kWindowSeconds[w];
-    // Passed a multiple of the period; midnight (the tick going back) closes every window.
-    if (secondsOfDay / period == lastTick_ / period && secondsOfDay > lastTick_) continue;
+    // Passed a multiple of the period; at midnight the tick goes back to 0, which closes
+    // every window too.
+    if (secondsOfDay / period == lastTick_ / period) continue;
     Counts& counts = windows_[static_cast<size_t>(w)];
     const int total = windowTotals_[static_cast<size_t>(w)];
     for (int code = 0; code < kLimiterCodes; ++code) {
