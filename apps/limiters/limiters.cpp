@@ -97,10 +97,11 @@ void Limiters::addEvents() {
   }
 }
 
+// Each count is read and cleared in one step: a sample counted meanwhile goes to the next row.
 Counts Limiters::takeCounts() {
   Counts counts{};
-  for (int code = 0; code < kCodes; ++code) counts[code] = dbReadValueByHandle(tag::kCount[code]);
-  clearCounts();
+  int ignored = 0;
+  for (int code = 0; code < kCodes; ++code) dbTakeValueByHandle(tag::kCount[code], &counts[code], &ignored);
   return counts;
 }
 

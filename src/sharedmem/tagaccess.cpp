@@ -209,15 +209,26 @@ void dbToggleBitByHandle(int handle, unsigned char bit) {
 }
 
 // Counters bypass protection on purpose: other programs watch them for change. An
-// unbounded counter wraps around instead of overflowing.
+// unbounded counter wraps around instead of overflowing. The step is one atomic
+// compare-and-swap, so that a dbTakeValueByHandle in another program loses no count.
 void dbIncrementByHandle(int varNum) {
   if (!validHandle(varNum)) return;
   volatile auto& p = shared_mem->parameter;
-  const int value = p.iValue[varNum];
+  volatile int32_t* counter = &p.iValue[varNum];
   const bool unbounded = p.iMax[varNum] == 0 && p.iMin[varNum] == 0;
-  if (value < p.iMax[varNum] || unbounded) {
-    p.iValue[varNum] = static_cast<int>(static_cast<uint32_t>(value) + 1u);
-  }
+  int32_t value = __atomic_load_n(counter, __ATOMIC_RELAXED);
+  do {
+    if (value >= p.iMax[varNum] && !unbounded) return;
+  } while (!__atomic_compare_exchange_n(counter, &value, static_cast<int32_t>(static_cast<uint32_t>(value) + 1u),
+                                        false, __ATOMIC_SEQ_CST, __ATOMIC_RELAXED));
+}
+
+bool dbTakeValueByHandle(int varNum, int* value, int* errCode) {
+  const int code = readableCode(varNum);
+  setCode(errCode, code);
+  if (code != kTagOk) return false;
+  *value = __atomic_exchange_n(&shared_mem->parameter.iValue[varNum], 0, __ATOMIC_SEQ_CST);
+  return true;
 }
 
 bool dbCopyValueByHandles(int varNumDestination, int varNumSource) {

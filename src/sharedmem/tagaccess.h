@@ -53,6 +53,10 @@ void dbSetBitByHandle(int handle, unsigned char bit);
 void dbClearBitByHandle(int handle, unsigned char bit);
 void dbToggleBitByHandle(int handle, unsigned char bit);
 void dbIncrementByHandle(int varNum);
+// Reads a counter and sets it to 0 in one atomic step: a count that dbIncrementByHandle makes
+// meanwhile, in any program, is in this value or stays in the tag. Like the increment it
+// bypasses protection.
+bool dbTakeValueByHandle(int varNum, int* value, int* errCode);
 bool dbCopyValueByHandles(int varNumDestination, int varNumSource);
 bool dbSetObjectByHandle(int varNum, objectType obj, int* errCode);
 void dbEnforceNewLimits(int varNum, int iMin, int iMax, int iDefault);

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "private_store.h"
 
@@ -173,6 +175,30 @@ TEST_F(TagAccessTest, CountersStopAtTheirMaximumOrWrapWhenUnbounded) {
 
   dbIncrementByHandle(-1);  // out of the store: nothing happens
   dbIncrementByHandle(1500);
+}
+
+// A counter that one thread counts up while another takes it again and again: every count
+// is taken once, none lost, none twice.
+TEST_F(TagAccessTest, TakingACounterLosesNoConcurrentCount) {
+  defineTag(kCounter, 0, 0, 0, 0);
+  constexpr int kCounts = 10000000;
+  std::atomic<bool> counting{true};
+  std::thread counter([&] {
+    for (int i = 0; i < kCounts; ++i) dbIncrementByHandle(kCounter);
+    counting = false;
+  });
+  int64_t taken = 0;
+  int value = 0;
+  while (counting) {
+    ASSERT_TRUE(dbTakeValueByHandle(kCounter, &value, &code_));
+    taken += value;
+  }
+  counter.join();
+  ASSERT_TRUE(dbTakeValueByHandle(kCounter, &value, &code_));
+  EXPECT_EQ(taken + value, kCounts);
+  EXPECT_EQ(dbReadValueByHandle(kCounter), 0);
+  EXPECT_FALSE(dbTakeValueByHandle(kUndefined, &value, &code_));
+  EXPECT_EQ(code_, kTagUninitialised);
 }
 
 TEST_F(TagAccessTest, BitOperationsGoThroughTheCheckedWrite) {
