@@ -125,8 +125,10 @@ void Limiters::pass(int tick) {
   publish();
 }
 
-void run(Limiters& limiters) {
+void run(Limiters& limiters, bool testValues) {
   limiters.initLimiters();
+  // Written after the initialisation, which clears the results, so that they can be seen.
+  if (testValues) writeTestValues();
   std::printf("[DEBUG] \33[31mTICK1\33[0m\n");
   int tick = 0;
   // The first period starts on a whole 10 seconds, with nothing counted before it.

@@ -42,7 +42,8 @@ class Limiters {
   int lastDouble_   = 0;
 };
 
-// Start-up and main loop until the system stop word; returns when it is seen.
-void run(Limiters& limiters);
+// Start-up and main loop until the system stop word; returns when it is seen. With test
+// values they stand in the result tags until the first row replaces them.
+void run(Limiters& limiters, bool testValues);
 
 }  // namespace limiters

@@ -15,8 +15,8 @@ int main(int argc, char** argv) {
     std::perror("Could not get shared memory");
     return EXIT_FAILURE;
   }
-  if (argc > 1 && std::strcmp(argv[1], "-t") == 0) limiters::writeTestValues();
+  const bool testValues = argc > 1 && std::strcmp(argv[1], "-t") == 0;
   limiters::Limiters limiters;
-  limiters::run(limiters);
+  limiters::run(limiters, testValues);
   return EXIT_SUCCESS;
 }

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "orxtags/storebuilder.h"
 #include "private_store.h"
 #include "sharedmem/tagaccess.h"
@@ -143,12 +146,40 @@ TEST_F(LimitersPassTest, SelectedResetEventEmptiesTheStatistics) {
   }
 }
 
-TEST_F(LimitersPassTest, TestPatternInEveryResultTag) {
-  writeTestValues();
-  for (int code = 0; code < kCodes; ++code) {
-    EXPECT_EQ(value(indexed("vxi_accshortlim", code).c_str()), 20 + 10 * code) << code;
-    EXPECT_EQ(value(indexed("vxi_acclonglim", code).c_str()), 1000 + code) << code;
-  }
+// The program's start with "-t": the test pattern stands until the first row, which comes on
+// the first whole 10 seconds after the one the start waited for; the stop word ends it.
+TEST_F(LimitersPassTest, TestPatternStandsUntilTheFirstRow) {
+  const auto expectPattern = [] {
+    for (int code = 0; code < kCodes; ++code) {
+      EXPECT_EQ(value(indexed("vxi_accshortlim", code).c_str()), 20 + 10 * code) << code;
+      EXPECT_EQ(value(indexed("vxi_acclonglim", code).c_str()), 1000 + code) << code;
+    }
+  };
+  const auto advanceTo = [](int tick) {
+    dbSetValueByHandle(internal::kSecondsOfDay, tick, nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  };
+  // Waits a generous while for the daemon's thread to show what it did.
+  const auto shows = [](const char* name, int expected) {
+    for (int poll = 0; poll < 500 && value(name) != expected; ++poll) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return value(name) == expected;
+  };
+  set("vxi_acctemplim9", 7);
+  advanceTo(15);
+  std::thread daemon([this] { run(limiters_, true); });
+  advanceTo(20);  // start-up: the counts before it are dropped
+  EXPECT_TRUE(shows("vxi_acctemplim9", 0));
+  set("vxi_acctemplim9", 7);
+  advanceTo(21);
+  advanceTo(29);
+  expectPattern();
+  advanceTo(30);
+  EXPECT_TRUE(shows("vxi_accshortlim9", 1000));
+  EXPECT_EQ(value("vxi_accshortlim0"), 0);
+  dbSetValueByHandle(internal::kSystemState, internal::kStopSystemState, nullptr);
+  daemon.join();
 }
 
 }  // namespace
