@@ -68,7 +68,7 @@
 
 namespace limiters {
 
-constexpr int kCodes = 13;  // limiter codes 0..12 in the statistics
+constexpr int kCodes  = 13;  // limiter codes 0..12 in the statistics
 constexpr int kTimers = 10;
 
 namespace tag {
@@ -77,21 +77,23 @@ LIMITERS_TAG_HANDLES(LIMITERS_DECLARE_HANDLE)
 #undef LIMITERS_DECLARE_HANDLE
 
 // Per limiter code; the published tags are not numbered in code order.
+// clang-format off
 constexpr std::array<int, kCodes> kShortShare = {
     vxi_accshortlim0, vxi_accshortlim1, vxi_accshortlim2,  vxi_accshortlim3,  vxi_accshortlim4,
     vxi_accshortlim5, vxi_accshortlim6, vxi_accshortlim7,  vxi_accshortlim8,  vxi_accshortlim9,
     vxi_accshortlim10, vxi_accshortlim11, vxi_accshortlim12};
 constexpr std::array<int, kCodes> kLongShare = {
-    vxi_acclonglim0, vxi_acclonglim1, vxi_acclonglim2,  vxi_acclonglim3,  vxi_acclonglim4,
-    vxi_acclonglim5, vxi_acclonglim6, vxi_acclonglim7,  vxi_acclonglim8,  vxi_acclonglim9,
+    vxi_acclonglim0,  vxi_acclonglim1,  vxi_acclonglim2,   vxi_acclonglim3,   vxi_acclonglim4,
+    vxi_acclonglim5,  vxi_acclonglim6,  vxi_acclonglim7,   vxi_acclonglim8,   vxi_acclonglim9,
     vxi_acclonglim10, vxi_acclonglim11, vxi_acclonglim12};
 constexpr std::array<int, kCodes> kCount = {
-    vxi_acctemplim0, vxi_acctemplim1, vxi_acctemplim2,  vxi_acctemplim3,  vxi_acctemplim4,
-    vxi_acctemplim5, vxi_acctemplim6, vxi_acctemplim7,  vxi_acctemplim8,  vxi_acctemplim9,
+    vxi_acctemplim0,  vxi_acctemplim1,  vxi_acctemplim2,   vxi_acctemplim3,   vxi_acctemplim4,
+    vxi_acctemplim5,  vxi_acctemplim6,  vxi_acctemplim7,   vxi_acctemplim8,   vxi_acctemplim9,
     vxi_acctemplim10, vxi_acctemplim11, vxi_acctemplim12};
 constexpr std::array<int, kTimers> kTimerStatus = {
     vxi_timer1status, vxi_timer2status, vxi_timer3status, vxi_timer4status, vxi_timer5status,
     vxi_timer6status, vxi_timer7status, vxi_timer8status, vxi_timer9status, vxi_timer10status};
+// clang-format on
 }  // namespace tag
 
 // Internal integers without a name.

@@ -39,23 +39,35 @@ uint16_t atLeastOne(int32_t value) { return static_cast<uint16_t>(std::max(value
 
 int shortWindowRows(int setting) {
   switch (setting) {
-    case 0: return 1;
-    case 1: return 6;
-    case 2: return 30;
-    default: return 60;
+    case 0:
+      return 1;
+    case 1:
+      return 6;
+    case 2:
+      return 30;
+    default:
+      return 60;
   }
 }
 
 int longWindowRows(int setting) {
   switch (setting) {
-    case 0: return 1;
-    case 1: return 3;
-    case 3: return 12;
-    case 4: return 24;
-    case 5: return 36;
-    case 6: return 72;
-    case 7: return 144;
-    default: return 6;
+    case 0:
+      return 1;
+    case 1:
+      return 3;
+    case 3:
+      return 12;
+    case 4:
+      return 24;
+    case 5:
+      return 36;
+    case 6:
+      return 72;
+    case 7:
+      return 144;
+    default:
+      return 6;
   }
 }
 
@@ -147,9 +159,9 @@ void LimiterStatistics::showLong() {
 }
 
 void LimiterStatistics::closeLongRow() {
-  short_.num10sHandled = 0;
-  const int32_t rows   = long_.numSelection;
-  long_.userOldest     = ringIndex(long_.newest - rows, kLongRows);
+  short_.num10sHandled  = 0;
+  const int32_t rows    = long_.numSelection;
+  long_.userOldest      = ringIndex(long_.newest - rows, kLongRows);
   const Shares& leaving = long_.perc[static_cast<size_t>(long_.userOldest)];
   Shares row{};
   for (int code = 0; code < kCodes; ++code) {
@@ -159,7 +171,7 @@ void LimiterStatistics::closeLongRow() {
     long_.display[code]         = static_cast<uint16_t>((long_.accUser[code] + 30 * rows) / (60 * rows));
   }
   long_.perc[static_cast<size_t>(long_.newest)] = row;
-  long_.newest = (long_.newest + 1) % kLongRows;
+  long_.newest                                  = (long_.newest + 1) % kLongRows;
 }
 
 }  // namespace limiters

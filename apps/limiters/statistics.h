@@ -14,13 +14,13 @@ using Counts = std::array<int32_t, kCodes>;   // samples per code in one 10-seco
 using Shares = std::array<uint16_t, kCodes>;  // per mille of the window
 using Sums   = std::array<int32_t, kCodes>;
 
-constexpr int kShortRows    = 61;  // 60 rows of 10 s and the one being replaced
-constexpr int kLongRows     = 145; // 144 rows of 10 min and the one being replaced
-constexpr int kRowsPerLong  = 60;  // 10-second rows per long row
-constexpr int kSparkWeight  = 2;   // spark samples count double
-constexpr int kArcWeight    = 5;   // arc samples count five times
-constexpr int kSparkCode    = 5;
-constexpr int kArcCode      = 10;
+constexpr int kShortRows   = 61;   // 60 rows of 10 s and the one being replaced
+constexpr int kLongRows    = 145;  // 144 rows of 10 min and the one being replaced
+constexpr int kRowsPerLong = 60;   // 10-second rows per long row
+constexpr int kSparkWeight = 2;    // spark samples count double
+constexpr int kArcWeight   = 5;    // arc samples count five times
+constexpr int kSparkCode   = 5;
+constexpr int kArcCode     = 10;
 
 // Window lengths in rows for the settings vxo_limiterstatshort and vxo_limiterstatlong.
 int shortWindowRows(int setting);
@@ -30,19 +30,19 @@ struct ShortHistory {
   std::array<Shares, kShortRows> perc{};  // per mille per row
   uint16_t num10sHandled = 0;             // 10-second rows since the last long row
   int32_t newest = 1, oldest = 0, userOldest = 0;
-  bool full = false;
-  int32_t numSelection = 0;               // window, rows
-  Sums accTot{};                          // sum of the last 60 rows
-  Sums accUser{};                         // sum of the last numSelection rows
+  bool full            = false;
+  int32_t numSelection = 0;  // window, rows
+  Sums accTot{};             // sum of the last 60 rows
+  Sums accUser{};            // sum of the last numSelection rows
   Shares display{};
 };
 
 struct LongHistory {
-  std::array<Shares, kLongRows> perc{};   // each the sum of sixty 10-second shares
+  std::array<Shares, kLongRows> perc{};  // each the sum of sixty 10-second shares
   int32_t newest = 1, userOldest = 0;
-  int32_t numSelection = 0;               // window, rows
-  Sums accUser{};                         // sum over the window
-  Sums accSinceUpdated{};                 // 10-second shares since the last long row
+  int32_t numSelection = 0;  // window, rows
+  Sums accUser{};            // sum over the window
+  Sums accSinceUpdated{};    // 10-second shares since the last long row
   Shares display{};
 };
 

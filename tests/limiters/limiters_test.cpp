@@ -117,9 +117,9 @@ TEST_F(LimitersPassTest, SelectedResetEventEmptiesTheStatistics) {
     int after;
   };
   const Case cases[] = {
-      {1, "vxi_tronstatus", 0, 1},
-      {2, "vxi_rapping", 1, 0},
-      {3, "vxi_timer1status", 0, 30},
+      {1,  "vxi_tronstatus",    0, 1 },
+      {2,  "vxi_rapping",       1, 0 },
+      {3,  "vxi_timer1status",  0, 30},
       {12, "vxi_timer10status", 0, 30},
   };
   for (const Case& c : cases) {

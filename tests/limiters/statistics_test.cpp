@@ -26,9 +26,9 @@ int expectedShare(const std::vector<int>& codes, int window, int code) {
 
 TEST(LimiterShares, WeightsSparksAndArcsAndTakesAnEmptyPeriodAsNoShares) {
   Counts counts{};
-  counts[kSparkCode] = 1;  // counts 2
-  counts[kArcCode]   = 1;  // counts 5
-  counts[9]          = 3;
+  counts[kSparkCode]    = 1;  // counts 2
+  counts[kArcCode]      = 1;  // counts 5
+  counts[9]             = 3;
   const Shares weighted = sharesOf(counts);
   EXPECT_EQ(weighted[kSparkCode], 200);
   EXPECT_EQ(weighted[kArcCode], 500);
