@@ -19,6 +19,7 @@
 #include "sharedmem/tagaccess.h"
 #include "sparkscreen.h"
 #include "terminal.h"
+#include "valuescreens.h"
 
 namespace orvix::testing {
 namespace {
@@ -283,6 +284,36 @@ TEST(MonitorCanBus, RatesOfFramesAndOfMeasurementSets) {
   EXPECT_EQ(rate.perSecond(), 50);   // mean of 0 and 100
   rate.sample(10, 1200);
   EXPECT_EQ(rate.perSecond(), 75);
+}
+
+TEST_F(MonitorTest, ExtendedScreenKeepsRangesAndItsColumns) {
+  monitor::ValueScreen screen(true);
+  std::string last;
+  for (int tenths : {500, 300, 400}) {
+    setRaw("vxi_secvoltavg", tenths);
+    Captured out;
+    screen.onPoll(monitor::Poll{0, true, false}, out.file());
+    last = out.text();
+  }
+  const std::vector<std::string> lines = linesOf(last);
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[0], std::string(monitor::kClearScreen) + "------------------------now-------------min-------------max-----");
+  // Each number ends under the last letter of its column's header word.
+  const std::string volt = "SecVolt(kV)" + std::string(12, ' ') + "40.0" + std::string(12, ' ') + "30.0" +
+                           std::string(12, ' ') + "50.0";
+  EXPECT_EQ(lines[1], volt);
+
+  setRaw("vxi_spm", 1234567890);  // wider than its column
+  Captured wide;
+  screen.onPoll(monitor::Poll{0, true, false}, wide.file());
+  const std::vector<std::string> wideLines = linesOf(wide.text());
+  ASSERT_GE(wideLines.size(), 10u);
+  EXPECT_EQ(wideLines[9].substr(0, 27), "Sparks(spm)" + std::string(7, ' ') + "#########");
+  EXPECT_EQ(wideLines[9].size(), lines[9].size());
+
+  Captured idle;
+  screen.onPoll(monitor::Poll{0, false, false}, idle.file());
+  EXPECT_EQ(idle.text(), "");  // no fresh measurements, no redraw
 }
 
 TEST(MonitorColumns, ValuesThatDoNotFitKeepTheirColumn) {
