@@ -170,16 +170,33 @@ TEST(MonitorRapping, WaitingTimesAndDistributionFollowTheQueue) {
             "Average Waiting Time:13\nLongest Waiting Time:30\nQueue Length:3 \nRapping Now:A1\n"
             "Total Queue Time:60 \nDistribution ");
 
+  // The average is over the latest 12 waiting times: 6 of 6 s and 6 of none.
+  monitor::RapQueue one{};
+  one[0] = monitor::unpackQueueEntry(entry(6, 1, 1));
+  monitor::RapQueue two = one;
+  two[1] = monitor::unpackQueueEntry(entry(6, 1, 2));
+  for (int i = 0; i < 6; ++i) {
+    stats.sample(two);
+    stats.sample(one);
+  }
+  Captured latest;
+  stats.print(latest.file());
+  EXPECT_EQ(latest.text().substr(0, 47), "Average Waiting Time:3\nLongest Waiting Time:30\n");
+
   monitor::RapQueue other{};
   other[0] = monitor::unpackQueueEntry(entry(20, 2, 3));
-  for (int i = 0; i < 47; ++i) stats.sample(other);
+  for (int i = 0; i < 34; ++i) stats.sample(other);
+  Captured fifty;
+  stats.print(fifty.file());
+  EXPECT_EQ(fifty.text().substr(fifty.text().size() - 14), "\nDistribution ");  // 50 looks: too few
+  stats.sample(other);
   Captured shares;
   stats.print(shares.file());
-  // 51 looks: 4 with A1 at the head, 47 with B3.
+  // 51 looks: 16 with A1 at the head, 35 with B3.
   const std::string text = shares.text();
   EXPECT_NE(text.find("Rapping Now:B3\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("Distribution \nA fields:7 % \nB fields:92 % \nC fields:0 % \n"), std::string::npos) << text;
-  EXPECT_NE(text.find("G fields:0 % \nPath 1:7 % \nPath 2:0 % \nPath 3:92 % \nPath 4:0 % \nPath 5:0 % \n"),
+  EXPECT_NE(text.find("Distribution \nA fields:31 % \nB fields:68 % \nC fields:0 % \n"), std::string::npos) << text;
+  EXPECT_NE(text.find("G fields:0 % \nPath 1:31 % \nPath 2:0 % \nPath 3:68 % \nPath 4:0 % \nPath 5:0 % \n"),
             std::string::npos)
       << text;
 
