@@ -9,12 +9,12 @@ namespace monitor {
 
 namespace {
 
-constexpr int kCycleMs = 200;
-constexpr int kRateCycles = 5;           // one second of cycles
-constexpr int kInterfaceCycles = 50;     // the interface is read twice in this many cycles
-constexpr int kInterfaceReadA = 0;       // the 1st cycle
-constexpr int kInterfaceReadB = 27;      // the 28th cycle
-constexpr int kWholeHzBelowCycles = 6;   // too few cycles for a tenth
+constexpr int kCycleMs                 = 200;
+constexpr int kRateCycles              = 5;   // one second of cycles
+constexpr int kInterfaceCycles         = 50;  // the interface is read twice in this many cycles
+constexpr int kInterfaceReadA          = 0;   // the 1st cycle
+constexpr int kInterfaceReadB          = 27;  // the 28th cycle
+constexpr int kWholeHzBelowCycles      = 6;   // too few cycles for a tenth
 constexpr int kTenthsPerChangePerCycle = 10 * 1000 / kCycleMs;
 
 std::string interfaceLine(const char* label) {
@@ -30,20 +30,20 @@ std::string interfaceLine(const char* label) {
 
 void FrameRate::sample(int cycle, int counter) {
   if (!seen_) {
-    seen_ = true;
+    seen_        = true;
     lastCounter_ = counter;
     return;
   }
   if (cycle % kRateCycles != 0) return;
   const int perSecond = counter - lastCounter_;
-  lastCounter_ = counter;
+  lastCounter_        = counter;
   // The mean of the last rate and the new one, rounded, smooths a bursty bus.
   rate_ = (rate_ + perSecond + 1) / 2;
 }
 
 void RefreshRate::addCycle(int changes) {
   changes_[static_cast<size_t>(next_)] = changes;
-  next_ = (next_ + 1) % kCycles;
+  next_                                = (next_ + 1) % kCycles;
   if (held_ < kCycles) ++held_;
 }
 

@@ -17,9 +17,9 @@ class FrameRate {
   int perSecond() const { return rate_; }
 
  private:
-  int rate_ = 0;
+  int rate_        = 0;
   int lastCounter_ = 0;
-  bool seen_ = false;
+  bool seen_       = false;
 };
 
 // Changes of the update counter per cycle over the last up to 20 cycles, as Hz.
@@ -41,7 +41,7 @@ class CanScreen : public LoopScreen {
 
  private:
   Period period_{200};
-  int cycle_ = 0;
+  int cycle_            = 0;
   int changesThisCycle_ = 0;
   FrameRate tx_;
   FrameRate rx_;

@@ -12,14 +12,14 @@ namespace {
 
 // The columns of the header, in order; values are the tags' own scaled integers.
 constexpr const char* kLoggedTags[] = {
-    "vxo_mode",          "vxi_firingratio",  "vxi_actualfiringangle", "vxi_linefrequency", "vxi_limiter",
-    "vxi_primvoltrms",   "vxi_primcurrrms",  "vxi_actpower",          "vxi_secvoltavg",    "vxi_seccurrpulse",
-    "vxi_seccurrdens",   "vxi_spm",          "vxi_primcurravg",       "vxi_secvoltpeak",   "vxi_secvoltvalley",
-    "vxi_seccurrpeak",   "vxi_seccurravg",   "vxi_frsource",          "vxi_idlecurrent",   "vxi_sumalarm",
+    "vxo_mode",        "vxi_firingratio", "vxi_actualfiringangle", "vxi_linefrequency", "vxi_limiter",
+    "vxi_primvoltrms", "vxi_primcurrrms", "vxi_actpower",          "vxi_secvoltavg",    "vxi_seccurrpulse",
+    "vxi_seccurrdens", "vxi_spm",         "vxi_primcurravg",       "vxi_secvoltpeak",   "vxi_secvoltvalley",
+    "vxi_seccurrpeak", "vxi_seccurravg",  "vxi_frsource",          "vxi_idlecurrent",   "vxi_sumalarm",
 };
 
 constexpr int kLinesPerProgressNote = 100;
-constexpr int kYearBase = 1900;  // the packed date's year field counts from 1900
+constexpr int kYearBase             = 1900;  // the packed date's year field counts from 1900
 
 void writeDuration(std::FILE* err, long seconds) {
   std::fprintf(err, "%02ld:%02ld:%02ld\n", seconds / 3600, seconds / 60 % 60, seconds % 60);

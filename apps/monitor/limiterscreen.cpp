@@ -55,10 +55,11 @@ void LimiterStats::tick(int secondsOfDay) {
     // Passed a multiple of the period; at midnight the tick goes back to 0, which closes
     // every window too.
     if (secondsOfDay / period == lastTick_ / period) continue;
-    Counts& counts = windows_[static_cast<size_t>(w)];
+    Counts& counts  = windows_[static_cast<size_t>(w)];
     const int total = windowTotals_[static_cast<size_t>(w)];
     for (int code = 0; code < kLimiterCodes; ++code) {
-      shares_[static_cast<size_t>(w)][static_cast<size_t>(code)] = total ? counts[static_cast<size_t>(code)] * 100 / total : 0;
+      shares_[static_cast<size_t>(w)][static_cast<size_t>(code)] =
+          total ? counts[static_cast<size_t>(code)] * 100 / total : 0;
     }
     counts.fill(0);
     windowTotals_[static_cast<size_t>(w)] = 0;
@@ -75,8 +76,8 @@ void LimiterStats::print(std::FILE* out, int activeCode) const {
   std::fputs("Limiter-------------------------30-sec--5-min---2-hour-\n", out);
   for (int code = 0; code < kLimiterCodes; ++code) {
     const int share = overallHundredths(code);
-    std::fprintf(out, "%-20s %c %3d.%02d %7d %6d %9d\n", kLimiterLabels[code], code == activeCode ? '+' : ' ', share / 100,
-                 share % 100, windowPercent(0, code), windowPercent(1, code), windowPercent(2, code));
+    std::fprintf(out, "%-20s %c %3d.%02d %7d %6d %9d\n", kLimiterLabels[code], code == activeCode ? '+' : ' ',
+                 share / 100, share % 100, windowPercent(0, code), windowPercent(1, code), windowPercent(2, code));
   }
 }
 

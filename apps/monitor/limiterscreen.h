@@ -23,7 +23,9 @@ class LimiterStats {
   void print(std::FILE* out, int activeCode) const;
 
   int overallHundredths(int code) const;  // 0.01 % of every set counted
-  int windowPercent(int window, int code) const { return shares_[static_cast<size_t>(window)][static_cast<size_t>(code)]; }
+  int windowPercent(int window, int code) const {
+    return shares_[static_cast<size_t>(window)][static_cast<size_t>(code)];
+  }
 
  private:
   using Counts = std::array<int, kLimiterCodes>;

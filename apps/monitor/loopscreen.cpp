@@ -13,11 +13,11 @@ constexpr int kPollMs = 2;
 
 int runMainLoop(LoopScreen& screen, std::FILE* out) {
   int lastUpdate = status(handles::kUpdateCounter);
-  bool first = true;
+  bool first     = true;
   do {
     const int update = status(handles::kUpdateCounter);
     screen.onPoll(Poll{orvix::platform::monotonicMs(), update != lastUpdate, first}, out);
-    first = false;
+    first      = false;
     lastUpdate = update;
   } while (!waitOrStop(kPollMs));
   return 0;

@@ -8,14 +8,14 @@
 namespace monitor {
 
 struct Poll {
-  int64_t nowMs = 0;     // monotonic milliseconds
-  bool updated = false;  // the update counter changed since the previous poll
-  bool first = false;    // the first poll: draw at once, even on an idle unit
+  int64_t nowMs = 0;      // monotonic milliseconds
+  bool updated  = false;  // the update counter changed since the previous poll
+  bool first    = false;  // the first poll: draw at once, even on an idle unit
 };
 
 class LoopScreen {
  public:
-  virtual ~LoopScreen() = default;
+  virtual ~LoopScreen()                                 = default;
   virtual void onPoll(const Poll& poll, std::FILE* out) = 0;
 };
 

@@ -11,11 +11,11 @@ namespace monitor {
 
 namespace {
 
-constexpr int kUnits = 10;
-constexpr int kFieldBits = 10;                  // each packed power or limit, 0.1 %
+constexpr int kUnits          = 10;
+constexpr int kFieldBits      = 10;  // each packed power or limit, 0.1 %
 constexpr unsigned kFieldMask = (1u << kFieldBits) - 1;
-constexpr int kLabelWidth = 13;
-constexpr int kValueWidth = 7;
+constexpr int kLabelWidth     = 13;
+constexpr int kValueWidth     = 7;
 
 // The up and down flags of the three field types in a unit's status word.
 struct StatusFlags {
@@ -23,7 +23,7 @@ struct StatusFlags {
 };
 
 StatusFlags flagsOf(unsigned word) {
-  return StatusFlags{(word >> 5) & 1u,  (word >> 6) & 1u,  (word >> 16) & 0xFu,
+  return StatusFlags{(word >> 5) & 1u,    (word >> 6) & 1u,  (word >> 16) & 0xFu,
                      (word >> 20) & 0xFu, (word >> 29) & 1u, (word >> 30) & 1u};
 }
 
@@ -41,11 +41,13 @@ void printPacked(std::FILE* out, const std::string& label, int word) {
 void printMira(std::FILE* out) {
   static const NamedTag mainLimit("vxi_miramainlimit");
   static const NamedTag opacityLimit("vxi_opaccurr");
-  std::fprintf(out, "Mira Main Limit %s %%\n", fittedScaled(mainLimit.value(), mainLimit.exponent(), kValueWidth).c_str());
-  std::fprintf(out, "OpOpt Limit     %s %%\n", fittedScaled(opacityLimit.value(), opacityLimit.exponent(), kValueWidth).c_str());
+  std::fprintf(out, "Mira Main Limit %s %%\n",
+               fittedScaled(mainLimit.value(), mainLimit.exponent(), kValueWidth).c_str());
+  std::fprintf(out, "OpOpt Limit     %s %%\n",
+               fittedScaled(opacityLimit.value(), opacityLimit.exponent(), kValueWidth).c_str());
   std::fprintf(out, "%-*s first  inter   last  (up down)\n", kLabelWidth, "");
   for (int unit = 0; unit < kUnits; ++unit) {
-    const StatusFlags f = flagsOf(static_cast<unsigned>(status(handles::kMiraStatus + unit)));
+    const StatusFlags f     = flagsOf(static_cast<unsigned>(status(handles::kMiraStatus + unit)));
     const std::string label = "MIRASTATUS" + std::to_string(unit + 1);
     std::fprintf(out, "%-*s  %u %u   %X %X    %u %u\n", kLabelWidth, label.c_str(), f.firstUp, f.firstDown, f.interUp,
                  f.interDown, f.lastUp, f.lastDown);

@@ -12,6 +12,7 @@ struct ScreenLetter {
   Screen screen;
 };
 
+// clang-format off
 constexpr ScreenLetter kScreenLetters[] = {
     // letter  screen
     {'L',      Screen::kLogger  },
@@ -24,13 +25,14 @@ constexpr ScreenLetter kScreenLetters[] = {
     {'D',      Screen::kDebug   },
     {'e',      Screen::kExtended},
 };
+// clang-format on
 
 constexpr int kLettersLookedAt = 3;
 
 // A positive decimal count, or the default for anything else.
 int countOr(const char* text, int fallback) {
   if (text == nullptr || *text == '\0') return fallback;
-  char* end = nullptr;
+  char* end        = nullptr;
   const long value = std::strtol(text, &end, 10);
   if (*end != '\0' || value <= 0 || value > 1000000) return fallback;
   return static_cast<int>(value);
@@ -50,7 +52,7 @@ Options parseOptions(int argc, const char* const* argv) {
     }
   }
   if (options.screen == Screen::kLogger) {
-    options.logLines = countOr(argc > 2 ? argv[2] : nullptr, options.logLines);
+    options.logLines    = countOr(argc > 2 ? argv[2] : nullptr, options.logLines);
     options.logInterval = countOr(argc > 3 ? argv[3] : nullptr, options.logInterval);
   }
   return options;

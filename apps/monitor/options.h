@@ -7,9 +7,9 @@ namespace monitor {
 enum class Screen { kBasic, kLogger, kSpark, kRapping, kActivity, kCanBus, kLimiter, kMira, kDebug, kExtended };
 
 struct Options {
-  Screen screen = Screen::kBasic;
-  int logLines = 1200;    // lines after the first
-  int logInterval = 3;    // seconds between lines
+  Screen screen   = Screen::kBasic;
+  int logLines    = 1200;  // lines after the first
+  int logInterval = 3;     // seconds between lines
 };
 
 Options parseOptions(int argc, const char* const* argv);

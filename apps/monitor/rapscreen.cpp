@@ -11,7 +11,7 @@ namespace monitor {
 
 namespace {
 
-constexpr int kRefreshMs = 1000;
+constexpr int kRefreshMs         = 1000;
 constexpr int kFieldLetterOffset = 64;  // field 1 prints as 'A'
 
 int queueLength(const RapQueue& queue) {
@@ -24,12 +24,10 @@ int percent(int part, int whole) { return whole ? part * 100 / whole : 0; }
 
 }  // namespace
 
-QueueEntry unpackQueueEntry(uint16_t word) {
-  return QueueEntry{word & 0xFF, (word >> 8) & 0xF, (word >> 12) & 0xF};
-}
+QueueEntry unpackQueueEntry(uint16_t word) { return QueueEntry{word & 0xFF, (word >> 8) & 0xF, (word >> 12) & 0xF}; }
 
 void RapQueueStats::sample(const RapQueue& queue) {
-  queue_ = queue;
+  queue_           = queue;
   const int length = queueLength(queue);
   // A changed length means an entry came or went: the newest entry waits for those ahead.
   if (lengthSeen_ && length != length_ && length > 0) {
@@ -40,19 +38,21 @@ void RapQueueStats::sample(const RapQueue& queue) {
     longestWait_ = std::max(longestWait_, wait);
   }
   lengthSeen_ = true;
-  length_ = length;
+  length_     = length;
   if (length > 0) {
     const QueueEntry& head = queue[0];
     ++headSamples_;
-    if (head.field >= 1 && head.field <= static_cast<int>(fieldSamples_.size())) ++fieldSamples_[static_cast<size_t>(head.field - 1)];
-    if (head.cell >= 1 && head.cell <= static_cast<int>(cellSamples_.size())) ++cellSamples_[static_cast<size_t>(head.cell - 1)];
+    if (head.field >= 1 && head.field <= static_cast<int>(fieldSamples_.size()))
+      ++fieldSamples_[static_cast<size_t>(head.field - 1)];
+    if (head.cell >= 1 && head.cell <= static_cast<int>(cellSamples_.size()))
+      ++cellSamples_[static_cast<size_t>(head.cell - 1)];
   }
 }
 
 void RapQueueStats::print(std::FILE* out) const {
-  const int held = std::min(waitCount_, kAveragedSamples);
+  const int held    = std::min(waitCount_, kAveragedSamples);
   const int waitSum = std::accumulate(waits_.begin(), waits_.begin() + held, 0);
-  int queueTime = 0;
+  int queueTime     = 0;
   for (int i = 0; i < length_; ++i) queueTime += queue_[static_cast<size_t>(i)].time;
   std::fprintf(out, "Average Waiting Time:%d\n", held ? waitSum / held : 0);
   std::fprintf(out, "Longest Waiting Time:%d\n", longestWait_);
@@ -82,8 +82,8 @@ RapQueue readQueueFromStore() {
   RapQueue queue{};
   char name[] = "vxi_schedulerqueuepos00";
   for (int i = 0; i < kQueueSlots; ++i) {
-    name[sizeof name - 3] = static_cast<char>('0' + i / 10);
-    name[sizeof name - 2] = static_cast<char>('0' + i % 10);
+    name[sizeof name - 3]         = static_cast<char>('0' + i / 10);
+    name[sizeof name - 2]         = static_cast<char>('0' + i % 10);
     queue[static_cast<size_t>(i)] = unpackQueueEntry(static_cast<uint16_t>(getValueByTagname(name)));
   }
   return queue;

@@ -22,22 +22,22 @@ int roundedMean(long long sum, int count) {
 
 void SparkRing::sample(int sparkCounter, int pulseCurrent, int voltageTenths) {
   if (counterSeen_ && sparkCounter != lastCounter_) {
-    current_ = (current_ + 1) % kSlots;
+    current_                              = (current_ + 1) % kSlots;
     slots_[static_cast<size_t>(current_)] = Slot{};
     ++sparksSeen_;
   }
-  counterSeen_ = true;
-  lastCounter_ = sparkCounter;
-  Slot& slot = slots_[static_cast<size_t>(current_)];
-  slot.maxCurrent = slot.used ? std::max(slot.maxCurrent, pulseCurrent) : pulseCurrent;
+  counterSeen_          = true;
+  lastCounter_          = sparkCounter;
+  Slot& slot            = slots_[static_cast<size_t>(current_)];
+  slot.maxCurrent       = slot.used ? std::max(slot.maxCurrent, pulseCurrent) : pulseCurrent;
   slot.maxVoltageTenths = slot.used ? std::max(slot.maxVoltageTenths, voltageTenths) : voltageTenths;
-  slot.used = true;
+  slot.used             = true;
 }
 
 void SparkRing::print(std::FILE* out) const {
-  int logged = 0;
-  int maxCurrent = 0;
-  int maxVoltage = 0;
+  int logged           = 0;
+  int maxCurrent       = 0;
+  int maxVoltage       = 0;
   long long currentSum = 0;
   long long voltageSum = 0;
   for (const Slot& slot : slots_) {
@@ -51,8 +51,8 @@ void SparkRing::print(std::FILE* out) const {
   const int averageCurrent = logged ? roundedMean(currentSum, logged) : 0;
   const int averageVoltage = logged ? roundedMean(voltageSum, logged) : 0;
   std::fprintf(out, "PulseCurrent (mA) Max %d Avg %d \n", maxCurrent, averageCurrent);
-  std::fprintf(out, "Voltage (kV) Max %d.%d Avg %d.%d \n", maxVoltage / 10, std::abs(maxVoltage % 10), averageVoltage / 10,
-               std::abs(averageVoltage % 10));
+  std::fprintf(out, "Voltage (kV) Max %d.%d Avg %d.%d \n", maxVoltage / 10, std::abs(maxVoltage % 10),
+               averageVoltage / 10, std::abs(averageVoltage % 10));
   std::fprintf(out, "Sparks %d logged %d \n", sparksSeen_, logged);
 }
 

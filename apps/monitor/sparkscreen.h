@@ -17,15 +17,15 @@ class SparkRing {
 
  private:
   struct Slot {
-    bool used = false;
-    int maxCurrent = 0;        // mA
+    bool used            = false;
+    int maxCurrent       = 0;  // mA
     int maxVoltageTenths = 0;  // 0.1 kV
   };
   std::array<Slot, kSlots> slots_{};
-  int current_ = 0;
+  int current_      = 0;
   bool counterSeen_ = false;
-  int lastCounter_ = 0;
-  int sparksSeen_ = 0;
+  int lastCounter_  = 0;
+  int sparksSeen_   = 0;
 };
 
 // Runs the screen until the stop word; the exit status.

@@ -47,7 +47,7 @@ std::string fittedScaled(long long raw, int exponent, int width) {
   long long divisor = 1;
   for (int i = 0; i < -exponent; ++i) divisor *= 10;
   const long long magnitude = raw < 0 ? -raw : raw;
-  std::string fraction = std::to_string(magnitude % divisor);
+  std::string fraction      = std::to_string(magnitude % divisor);
   fraction.insert(0, static_cast<size_t>(-exponent) - fraction.size(), '0');
   return fitText((raw < 0 ? "-" : "") + std::to_string(magnitude / divisor) + "." + fraction, width);
 }

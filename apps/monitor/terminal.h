@@ -8,7 +8,7 @@
 namespace monitor {
 
 inline constexpr const char* kClearScreen = "\33[2J\33[f";
-inline constexpr const char* kGreen = "\33[32m";
+inline constexpr const char* kGreen       = "\33[32m";
 inline constexpr const char* kColourReset = "\33[0m";
 
 // Resets the terminal on normal exit and on SIGINT, SIGTERM, SIGHUP and SIGQUIT.

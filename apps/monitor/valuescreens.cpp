@@ -8,10 +8,10 @@ namespace {
 
 // Widths put each column's last character under the end of its header word; a value
 // wider than its column shows as '#'.
-constexpr int kLabelWidth = 20;       // basic screen
-constexpr int kColumnWidth = 14;      // basic value, minimum, maximum, phase B
-constexpr int kTableLabelWidth = 18;  // extended table
-constexpr int kNowWidth = 9;          // "now", phase A
+constexpr int kLabelWidth        = 20;  // basic screen
+constexpr int kColumnWidth       = 14;  // basic value, minimum, maximum, phase B
+constexpr int kTableLabelWidth   = 18;  // extended table
+constexpr int kNowWidth          = 9;   // "now", phase A
 constexpr int kPhaseAverageWidth = 22;
 
 const NamedTag kSecVolt("vxi_secvoltavg");
@@ -80,7 +80,7 @@ void printBasicRow(std::FILE* out, const char* label, const NamedTag& tag) {
 
 void MinuteAverage::add(int sample) {
   samples_[static_cast<size_t>(next_)] = sample;
-  next_ = (next_ + 1) % kSeconds;
+  next_                                = (next_ + 1) % kSeconds;
   if (held_ < kSeconds) ++held_;
 }
 
@@ -125,12 +125,13 @@ void ValueScreen::printExtended(std::FILE* out) {
   std::fputs("------------------------now-------------min-------------max-----\n", out);
   for (int row = 0; row < kRows; ++row) {
     const TableRow& line = kTable[row];
-    const int now = line.raw();
-    Range& range = ranges_[static_cast<size_t>(row)];
-    range.minimum = range.seen && range.minimum < now ? range.minimum : now;
-    range.maximum = range.seen && range.maximum > now ? range.maximum : now;
-    range.seen = true;
-    std::fprintf(out, "%-*s%s  %s  %s\n", kTableLabelWidth, line.label, fittedScaled(now, line.exponent, kNowWidth).c_str(),
+    const int now        = line.raw();
+    Range& range         = ranges_[static_cast<size_t>(row)];
+    range.minimum        = range.seen && range.minimum < now ? range.minimum : now;
+    range.maximum        = range.seen && range.maximum > now ? range.maximum : now;
+    range.seen           = true;
+    std::fprintf(out, "%-*s%s  %s  %s\n", kTableLabelWidth, line.label,
+                 fittedScaled(now, line.exponent, kNowWidth).c_str(),
                  fittedScaled(range.minimum, line.exponent, kColumnWidth).c_str(),
                  fittedScaled(range.maximum, line.exponent, kColumnWidth).c_str());
   }
@@ -138,12 +139,14 @@ void ValueScreen::printExtended(std::FILE* out) {
   const int pulseB = kPulseB.value();
   std::fputs("PhaseCurrent------------A---------------B----------------Avg(A-B)\n", out);
   std::fprintf(out, "%-*s%s  %s  %s\n", kTableLabelWidth, "(mA)", fitted(pulseA, kNowWidth).c_str(),
-               fitted(pulseB, kColumnWidth).c_str(), fitted((static_cast<long long>(pulseA) + pulseB) / 2, kPhaseAverageWidth).c_str());
+               fitted(pulseB, kColumnWidth).c_str(),
+               fitted((static_cast<long long>(pulseA) + pulseB) / 2, kPhaseAverageWidth).c_str());
   std::fprintf(out, "Sparks %s  Arcs %s  DoubleSparks %s\n", fitted(kAccSparks.value(), 10).c_str(),
                fitted(kAccArcs.value(), 10).c_str(), fitted(kAccDoubleSparks.value(), 10).c_str());
   std::fprintf(out, "60s average  kV %s %c  mA %s %c  kW %s %c\n", fittedScaled(minute_[0].mean(), -1, 8).c_str(),
-               minute_[0].trend(kSecVolt.value()), fitted(minute_[1].mean(), 8).c_str(), minute_[1].trend(kSecCurrent.value()),
-               fittedScaled(minute_[2].mean(), -1, 8).c_str(), minute_[2].trend(kPower.value()));
+               minute_[0].trend(kSecVolt.value()), fitted(minute_[1].mean(), 8).c_str(),
+               minute_[1].trend(kSecCurrent.value()), fittedScaled(minute_[2].mean(), -1, 8).c_str(),
+               minute_[2].trend(kPower.value()));
 }
 
 }  // namespace monitor

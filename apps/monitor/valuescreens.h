@@ -16,7 +16,7 @@ class MinuteAverage {
  public:
   static constexpr int kSeconds = 60;
   void add(int sample);
-  int mean() const;        // same scale as the samples, rounded
+  int mean() const;           // same scale as the samples, rounded
   char trend(int now) const;  // '^' above the mean, 'v' below, '=' on it
 
  private:
@@ -34,7 +34,7 @@ class ValueScreen : public LoopScreen {
 
  private:
   struct Range {
-    bool seen = false;
+    bool seen   = false;
     int minimum = 0;
     int maximum = 0;
   };

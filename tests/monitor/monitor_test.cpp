@@ -40,7 +40,7 @@ class Captured {
 
  private:
   char* buffer_ = nullptr;
-  size_t size_ = 0;
+  size_t size_  = 0;
   std::FILE* file_;
 };
 
@@ -59,7 +59,7 @@ class MonitorTest : public ::testing::Test {
   }
   static void setRaw(const char* name, int value) {
     int handle = -1;
-    int code = 0;
+    int code   = 0;
     ASSERT_TRUE(dbGetHandleByTagname(name, &handle, &code)) << name;
     shared_mem->parameter.iValue[handle] = value;
   }
@@ -90,17 +90,22 @@ TEST(MonitorOptions, LettersPickTheScreenAndTheLoggerTakesItsCounts) {
 TEST_F(MonitorTest, LoggerWritesHeaderAndOneLineMoreThanAskedWithTheUnitsClock) {
   setRaw("vxo_date", ((26 + 100) << 16) | (12 << 8) | 8);  // 2026-12-08
   setRaw("vxo_time", (7 << 24) | (5 << 16) | (9 << 8));    // 07:05:09
-  const char* columns[] = {"vxo_mode",         "vxi_firingratio", "vxi_actualfiringangle", "vxi_linefrequency",
-                           "vxi_limiter",      "vxi_primvoltrms", "vxi_primcurrrms",       "vxi_actpower",
-                           "vxi_secvoltavg",   "vxi_seccurrpulse", "vxi_seccurrdens",      "vxi_spm",
-                           "vxi_primcurravg",  "vxi_secvoltpeak", "vxi_secvoltvalley",     "vxi_seccurrpeak",
-                           "vxi_seccurravg",   "vxi_frsource",    "vxi_idlecurrent",       "vxi_sumalarm"};
+  const char* columns[] = {"vxo_mode",        "vxi_firingratio",  "vxi_actualfiringangle", "vxi_linefrequency",
+                           "vxi_limiter",     "vxi_primvoltrms",  "vxi_primcurrrms",       "vxi_actpower",
+                           "vxi_secvoltavg",  "vxi_seccurrpulse", "vxi_seccurrdens",       "vxi_spm",
+                           "vxi_primcurravg", "vxi_secvoltpeak",  "vxi_secvoltvalley",     "vxi_seccurrpeak",
+                           "vxi_seccurravg",  "vxi_frsource",     "vxi_idlecurrent",       "vxi_sumalarm"};
   for (int i = 0; i < 20; ++i) setRaw(columns[i], 101 + i);
   setRaw("vxi_primvoltrms", -4);
 
   Captured out, err;
   std::vector<int> waits;
-  EXPECT_EQ(monitor::runLogger(10, 3, out.file(), err.file(), [&](int ms) { waits.push_back(ms); return false; }), 0);
+  EXPECT_EQ(monitor::runLogger(10, 3, out.file(), err.file(),
+                               [&](int ms) {
+                                 waits.push_back(ms);
+                                 return false;
+                               }),
+            0);
   const std::vector<std::string> lines = linesOf(out.text());
   ASSERT_EQ(lines.size(), 12u);
   EXPECT_EQ(lines[0],
@@ -108,7 +113,8 @@ TEST_F(MonitorTest, LoggerWritesHeaderAndOneLineMoreThanAskedWithTheUnitsClock) 
             "SecCurrPulse,SecCurrDens,SPM,PrimCurrAvg,SecVoltPeak,SecVoltValley,SecCurrPeak,SecCurrAvg,FrSource,"
             "IdleCurrent,SumAlarm");
   for (size_t i = 1; i < lines.size(); ++i) {
-    EXPECT_EQ(lines[i], "2026/12/08 07:05:09,101,102,103,104,105,-4,107,108,109,110,111,112,113,114,115,116,117,118,119,120");
+    EXPECT_EQ(lines[i],
+              "2026/12/08 07:05:09,101,102,103,104,105,-4,107,108,109,110,111,112,113,114,115,116,117,118,119,120");
   }
   EXPECT_EQ(waits, std::vector<int>(10, 3000));  // no wait after the last line
   EXPECT_EQ(err.text(), "noOfLoggs 10 interval 3 log ends in 00:00:30\n");
@@ -172,9 +178,9 @@ TEST(MonitorRapping, WaitingTimesAndDistributionFollowTheQueue) {
 
   // The average is over the latest 12 waiting times: 6 of 6 s and 6 of none.
   monitor::RapQueue one{};
-  one[0] = monitor::unpackQueueEntry(entry(6, 1, 1));
+  one[0]                = monitor::unpackQueueEntry(entry(6, 1, 1));
   monitor::RapQueue two = one;
-  two[1] = monitor::unpackQueueEntry(entry(6, 1, 2));
+  two[1]                = monitor::unpackQueueEntry(entry(6, 1, 2));
   for (int i = 0; i < 6; ++i) {
     stats.sample(two);
     stats.sample(one);
@@ -256,7 +262,7 @@ TEST(MonitorLimiters, SharesOverallAndPerWindow) {
 }
 
 TEST_F(MonitorTest, ActivityBitsAreShownAndOnlyTheSeenOnesCleared) {
-  int handle = 1116;
+  int handle                           = 1116;
   shared_mem->parameter.iValue[handle] = 0x105;  // web server and Modbus, and a bit not the monitor's
   monitor::ActivityScreen screen;
   screen.sample();
@@ -298,7 +304,7 @@ TEST(MonitorCanBus, RatesOfFramesAndOfMeasurementSets) {
   for (int cycle = 1; cycle < 5; ++cycle) rate.sample(cycle, 1000 + cycle * 20);
   EXPECT_EQ(rate.perSecond(), 0);
   rate.sample(5, 1100);
-  EXPECT_EQ(rate.perSecond(), 50);   // mean of 0 and 100
+  EXPECT_EQ(rate.perSecond(), 50);  // mean of 0 and 100
   rate.sample(10, 1200);
   EXPECT_EQ(rate.perSecond(), 75);
 }
@@ -314,10 +320,11 @@ TEST_F(MonitorTest, ExtendedScreenKeepsRangesAndItsColumns) {
   }
   const std::vector<std::string> lines = linesOf(last);
   ASSERT_GE(lines.size(), 3u);
-  EXPECT_EQ(lines[0], std::string(monitor::kClearScreen) + "------------------------now-------------min-------------max-----");
+  EXPECT_EQ(lines[0],
+            std::string(monitor::kClearScreen) + "------------------------now-------------min-------------max-----");
   // Each number ends under the last letter of its column's header word.
-  const std::string volt = "SecVolt(kV)" + std::string(12, ' ') + "40.0" + std::string(12, ' ') + "30.0" +
-                           std::string(12, ' ') + "50.0";
+  const std::string volt =
+      "SecVolt(kV)" + std::string(12, ' ') + "40.0" + std::string(12, ' ') + "30.0" + std::string(12, ' ') + "50.0";
   EXPECT_EQ(lines[1], volt);
 
   setRaw("vxi_spm", 1234567890);  // wider than its column
