@@ -72,6 +72,7 @@ void MiraScreen::onPoll(const Poll& poll, std::FILE* out) {
 void DebugScreen::onPoll(const Poll& poll, std::FILE* out) {
   if (!period_.due(poll.nowMs)) return;
   const int first = handles::kDebugWords;
+  beginRedraw(out);
   std::fprintf(out, "\n\33[1;32m %d %d %d %d", status(first), status(first + 1), status(first + 2), status(first + 3));
   std::fflush(out);
 }
