@@ -56,7 +56,14 @@ class MonitorConsole(unittest.TestCase):
         self.assertTrue(wait_for(lambda: self.store.value(UPDATES) > 0), "dspsim exchanges nothing")
         # A tmux server of the test's own; only that server is ever stopped.
         self.socket = f"orvix-monitor-{os.getpid()}"
-        self.addCleanup(lambda: self.tmux("kill-server", check=False))
+        self.addCleanup(self.stop_tmux)
+
+    def stop_tmux(self):
+        path = self.tmux("display-message", "-p", "#{socket_path}", check=False).strip()
+        self.tmux("kill-server", check=False)
+        # The server leaves its socket file behind when it is killed.
+        if path and os.path.exists(path):
+            os.unlink(path)
 
     def tmux(self, *args, check=True):
         return subprocess.run(["/usr/bin/tmux", "-L", self.socket, *args], capture_output=True, text=True,
