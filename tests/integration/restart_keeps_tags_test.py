@@ -39,6 +39,7 @@ MOVING = {
     REFRESH_COUNTER, 1398,   # the database's loop: Modbus refresh counter, slots per second
     1408,                    # pulse current ratio, smoothed every 10 s
     1373, 1374,              # time in slope over the long and short window, per mille
+    *range(511, 522), 540, 541,  # vxi_acctemplim0 .. 12, limiter samples counted by the signal processor
 }
 # Random sparks would move the measurements; these tests want a steady field.
 DSPSIM_CONSTANTS = "sparkRateAtSparkover=0\nrandomSeed=1\n"
