@@ -5,16 +5,11 @@
 #include <cstring>
 
 #include "limiters.h"
-#include "platform/platform.h"
 #include "sharedmem/shmem.h"
 
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  shared_mem = attach_memory_block(orvix::platform::shmKey(), sizeof(shmem_t));
-  if (shared_mem == nullptr) {
-    std::perror("Could not get shared memory");
-    return EXIT_FAILURE;
-  }
+  init_shm();
   const bool testValues = argc > 1 && std::strcmp(argv[1], "-t") == 0;
   limiters::Limiters limiters;
   limiters::run(limiters, testValues);

@@ -10,7 +10,6 @@
 #include "masterloop.h"
 #include "mastertags.h"
 #include "message.h"
-#include "platform/platform.h"
 #include "sharedmem/shmem.h"
 #include "sharedmem/tagaccess.h"
 #include "timers.h"
@@ -18,11 +17,7 @@
 
 int main() {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  shared_mem = attach_memory_block(orvix::platform::shmKey(), sizeof(shmem_t));
-  if (shared_mem == nullptr) {
-    std::perror("Could not get shared memory");
-    return EXIT_FAILURE;
-  }
+  init_shm();
   master::MasterNotes notes;
   master::TimerThread timerThread(notes);
   master::UdpLink link;

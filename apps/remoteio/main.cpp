@@ -6,7 +6,6 @@
 #include <thread>
 
 #include "orxtags/handles.h"
-#include "platform/platform.h"
 #include "remoteio.h"
 #include "sharedmem/shmem.h"
 #include "sharedmem/tagaccess.h"
@@ -20,11 +19,7 @@ constexpr std::chrono::seconds kStartPause{2};
 
 int main() {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  shared_mem = attach_memory_block(orvix::platform::shmKey(), sizeof(shmem_t));
-  if (shared_mem == nullptr) {
-    std::perror("Could not get shared memory");
-    return EXIT_FAILURE;
-  }
+  init_shm();
   std::this_thread::sleep_for(kStartPause);
   remoteio::RemoteIo remoteIo;
   while (dbReadValueByHandle(internal::kSystemState) != kStopWord) {

@@ -10,22 +10,13 @@
 #include "orxtags/storebuilder.h"
 #include "private_store.h"
 #include "sharedmem/tagaccess.h"
+#include "tags_by_name.h"
 
 namespace {
 
 using namespace limiters;
 
-void set(const char* name, int newValue) {
-  int error = 0;
-  ASSERT_TRUE(dbSetValueByTagName(name, newValue, &error)) << name << " error " << error;
-}
-
-int value(const char* name) {
-  int result = 0;
-  int error  = 0;
-  EXPECT_TRUE(dbGetValueByTagname(name, &result, &error)) << name << " error " << error;
-  return result;
-}
+using namespace orvix::testing::by_name;
 
 std::string indexed(const char* prefix, int code) { return prefix + std::to_string(code); }
 

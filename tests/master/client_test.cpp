@@ -15,23 +15,14 @@
 #include "rapping.h"
 #include "received.h"
 #include "sharedmem/tagaccess.h"
+#include "tags_by_name.h"
 #include "temp_image.h"
 
 namespace {
 
 using namespace master;
 
-int value(const char* name) {
-  int result = 0;
-  int error  = 0;
-  EXPECT_TRUE(dbGetValueByTagname(name, &result, &error)) << name << " error " << error;
-  return result;
-}
-
-void set(const char* name, int newValue) {
-  int error = 0;
-  ASSERT_TRUE(dbSetValueByTagName(name, newValue, &error)) << name << " error " << error;
-}
+using namespace orvix::testing::by_name;
 
 std::tm fixedClock() {
   std::tm clock{};

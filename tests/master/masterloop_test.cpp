@@ -16,6 +16,7 @@
 #include "orxtags/storebuilder.h"
 #include "private_store.h"
 #include "sharedmem/tagaccess.h"
+#include "tags_by_name.h"
 
 namespace {
 
@@ -46,17 +47,7 @@ class ScriptedLink : public Link {
   std::vector<std::string> sent;
 };
 
-void set(const char* name, int newValue) {
-  int error = 0;
-  ASSERT_TRUE(dbSetValueByTagName(name, newValue, &error)) << name << " error " << error;
-}
-
-int value(const char* name) {
-  int result = 0;
-  int error  = 0;
-  EXPECT_TRUE(dbGetValueByTagname(name, &result, &error)) << name;
-  return result;
-}
+using namespace orvix::testing::by_name;
 
 std::string myData(int node, const char* tr) {
   return "My Data;No:" + std::to_string(node) + ";Tr:" + tr + ";Mo:0;Al: No;Wa:100;kV:0;mA:0;CR:0;Po:A0" +
