@@ -2,6 +2,7 @@
 // loop calls share.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "energisationstate.h"
@@ -23,6 +24,14 @@ struct paths {
   const char* iniFile;             // the configuration file of the command line
 };
 
+constexpr int kIoGroups = 5;
+
+// The statistics counted between whole minutes.
+struct StatisticsCounters {
+  long powerSeconds = 0;                       // 0.1 kW·s not yet counted as energy
+  std::array<int, kIoGroups> outputSeconds{};  // s each I/O group output was on
+};
+
 struct Daemon {
   paths path{};
   int debugLevel = 0;  // 0..2
@@ -38,10 +47,12 @@ struct Daemon {
   int ipChangeCounter = 0;    // seconds an IP change has been pending
   int updateCounter = 0;      // update-file check, see clocktasks
   int viTimeoutCounter = 0;   // seconds a final V-I state has been shown
+  bool viTimerRequested = false;  // the V-I timer asked for a start on the last check
   int maxIdleCurrent = 0;     // mA, "maxIdleCurrent" setting
   int heartbeatSeconds = 0;   // consecutive seconds the heartbeat read 1
   unsigned ledCalls = 0;      // calls of signalLed: the phase of LED A's heartbeat
   uint8_t scopeRestartCounter = 0;  // passes until the scope program restarts
+  StatisticsCounters statistics;
   EnergisationState energisation;   // sparks, limiter, modes and run command between passes
 
   ModbusClient modbus;  // the unit's own register server; held for the later functions

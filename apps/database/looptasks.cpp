@@ -23,14 +23,12 @@ constexpr int kSetNoChange      = 83;                               // vxi_setno
 constexpr int kErrorsInLogFile  = tags::vxi_errorsinlogfile;         // vxi_errorsinlogfile
 constexpr int kIpSetChange      = 90;                               // vxi_ipsetchange
 constexpr int kUpdateAvailable  = 91;                               // vxi_updateavailable
-constexpr int kMeasurement      = tags::vxi_measurement;             // vxi_measurement
 constexpr int kMaster           = tags::vxo_master;                  // vxo_master
 constexpr int kSumAlarmReset    = tags::vxo_sumalarmreset;           // vxo_sumalarmreset
 constexpr int kMasterSync       = 163;                              // vxo_mastersync
 constexpr int kIpApply          = 192;                              // vxo_ipapply
 constexpr int kUpdateExecute    = 193;                              // vxo_updateexecute
 constexpr int kUpdateRemove     = 194;                              // vxo_updateremove
-constexpr int kViState          = 286;                              // vxi_vistate
 constexpr int kErrLogSize       = tags::vxi_errlogsize;              // vxi_errlogsize
 constexpr int kHeartbeat        = 480;                              // vxi_heartbeat
 constexpr int kRatioSecCurr     = tags::vxo_ratioseccurr;            // vxo_ratioseccurr
@@ -39,15 +37,10 @@ constexpr int kSecondsOfDay     = internal::kSecondsOfDay;          // seconds s
 constexpr int kModbusLogLimit   = internal::kModbusLogLimit;        // Modbus log size limit, KB
 constexpr int kModbusPollRate   = 1127;                             // vxi_modbuspollrate, requests per 10 s
 constexpr int kModbusRequests   = 1128;                             // Modbus request counter
-constexpr int kViProgress       = internal::kViProgress;            // V-I progress, -1 = no measurement
-constexpr int kViResult         = internal::kViResult;
-constexpr int kViStarting       = internal::kViStarting;
 constexpr int kIdleCurrentLimit = internal::kMaxIdleCurrent;        // maximum idle current, mA
 constexpr int kModbusRefresh    = internal::kModbusRefreshCounter;  // register server synchronisation counter
 
 constexpr int kMasterSyncSecond = 86340;     // 23:59:00
-constexpr int kViFinalStateSeconds = 5;      // a final V-I state shows this long plus one
-constexpr int kViFinalStates = 10;           // states from 10 on come from the program
 constexpr int kIpChangeTimeout = 60;         // seconds
 constexpr int kHeartbeatStuckSeconds = 10;
 constexpr int kLowestUpdateCounter = -999999;
@@ -114,24 +107,6 @@ bool reportUnsavedSettings(Daemon&) {
 
 bool countIpChangeSeconds(Daemon& daemon) {
   daemon.ipChangeCounter = tag(kIpSetChange) == 1 ? daemon.ipChangeCounter + 1 : 0;
-  return false;
-}
-
-bool superviseViMeasurement(Daemon& daemon) {
-  const int progress = tag(kViProgress);
-  if (progress >= 0) {
-    setTag(kViStarting, 0);
-    setTag(kMeasurement, 1);
-    daemon.viTimeoutCounter = 0;
-    setTag(kViState, progress + kViFinalStates);
-    return false;
-  }
-  if (tag(kMeasurement) == 1) setTag(kViResult, 0);
-  setTag(kMeasurement, 0);
-  if (tag(kViState) >= kViFinalStates && ++daemon.viTimeoutCounter > kViFinalStateSeconds) {
-    daemon.viTimeoutCounter = 0;
-    setTag(kViState, 0);
-  }
   return false;
 }
 

@@ -14,7 +14,6 @@ bool restoreDefaultsOnRequest(Daemon& daemon);  // checkSetDefaults
 bool restartDspOnRequest(Daemon& daemon);     // restartDspCheck
 bool reportUnsavedSettings(Daemon& daemon);   // vxi_setnochange = checkForModifications
 bool countIpChangeSeconds(Daemon& daemon);    // how long an IP change has been pending
-bool superviseViMeasurement(Daemon& daemon);  // V-I state from the measurement program
 bool runClockTasks(Daemon& daemon);           // the clock schedule, slot 19
 
 // Each new second

@@ -5,6 +5,8 @@
 #include "alarmtasks.h"
 #include "energisationtasks.h"
 #include "looptasks.h"
+#include "statistics.h"
+#include "vimeasurement.h"
 
 namespace {
 
@@ -33,11 +35,14 @@ constexpr ScheduledTask kLoopSchedule[] = {
     {reportUnsavedSettings,     inSlots({8}),        "checkForModifications"},
     {raiseLocalRemoteWarning,   inSlots({8}),        "checkExternalControlBlocked"},
     {countIpChangeSeconds,      inSlots({9}),        "IP-change counter"},
+    {countStatistics,           inSlots({10}),       "updateStatistics"},
+    {serveViRequests,           inSlots({10}),       "V-I requests"},
     {superviseViMeasurement,    inSlots({11}),       "V-I supervision"},
     {runDynamicLimits,          inSlots({12}),       "dynamicLimits"},
     {runRiseTimeCalculations,   inSlots({12}),       "handleRiseTimeCalculations"},
     {runSparkRecoveryCurve,     inSlots({12}),       "sparkRecoveryCurve"},
     {blinkLeds,                 inSlots({13}),       "signalLed"},
+    {startTimerSimulation,      inSlots({13}),       "runTimerSimulation"},
     {runViMin,                  inSlots({13}),       "viMin"},
     {runClockTasks,             inSlots({19}),       "clock tasks"},
     {handleHeartBeat,           kEachNewSecond,      "handleHeartBeat"},

@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "platform/shell.h"
 #include "settings.h"
+#include "statistics.h"
 #include "sharedmem/shmem.h"
 #include "sharedmem/tagaccess.h"
 #include "tron.h"
@@ -164,6 +165,7 @@ constexpr StartupStep kStartupSteps[] = {
     {14, protectTags,          "open tags file"},
     {15, restoreSettings,      "saved settings"},
     {16, loadErrorLog,         "error log of the last run"},
+    {16, loadStatistics,       "operating statistics"},
     {17, checkTronFlag,        "T/R set was on at reset"},
     {18, checkJustUpdatedFlag, "controller just updated"},
     {19, prepareLoop,          "Modbus context, first save"},

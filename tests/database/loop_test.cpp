@@ -15,6 +15,8 @@
 #include "schedule.h"
 #include "sharedmem/tagaccess.h"
 #include "sharedmem/tagdefs.h"
+#include "statistics.h"
+#include "vimeasurement.h"
 
 namespace {
 
@@ -55,9 +57,10 @@ TEST(Schedule, EachSlotRunsItsFunctionsInOrder) {
       {7, {runSetCurrDens, runSetAuxCurr, publishErrorStatistics, runCollectorArea, restartDspOnRequest}},
       {8, {reportUnsavedSettings, raiseLocalRemoteWarning}},
       {9, {countIpChangeSeconds}},
+      {10, {countStatistics, serveViRequests}},
       {11, {superviseViMeasurement}},
       {12, {runDynamicLimits, runRiseTimeCalculations, runSparkRecoveryCurve}},
-      {13, {blinkLeds, runViMin}},
+      {13, {blinkLeds, startTimerSimulation, runViMin}},
       {19, {runClockTasks}},
   };
   for (int slot = kFirstSlot; slot <= kLastSlot; ++slot) {

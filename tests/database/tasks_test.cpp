@@ -66,26 +66,6 @@ TEST_F(UpdateFileTest, AutomaticCountCarriesOverAndRemovalResets) {
 
 class TaskTest : public DaemonTest {};
 
-TEST_F(TaskTest, ViStateFollowsTheMeasurementProgram) {
-  setTag(1177, 1);
-  setTag(1174, 30);
-  superviseViMeasurement(daemon_);
-  EXPECT_EQ(tag(286), 40);
-  EXPECT_EQ(tag(87), 1);
-  EXPECT_EQ(tag(1177), 0);
-  setTag(1174, 80);
-  superviseViMeasurement(daemon_);
-  setTag(1174, -1);
-  setTag(1175, 9);
-  superviseViMeasurement(daemon_);
-  EXPECT_EQ(tag(87), 0);
-  EXPECT_EQ(tag(1175), 0);
-  for (int second = 2; second <= 5; ++second) superviseViMeasurement(daemon_);
-  EXPECT_EQ(tag(286), 90);  // a final state stays visible for six seconds
-  superviseViMeasurement(daemon_);
-  EXPECT_EQ(tag(286), 0);
-}
-
 TEST_F(TaskTest, AlarmResetCounter) {
   setTag(106, 1);
   countAlarmReset(daemon_);
