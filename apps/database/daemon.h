@@ -50,6 +50,7 @@ struct Daemon {
   bool viTimerRequested = false;  // the V-I timer asked for a start on the last check
   int maxIdleCurrent = 0;     // mA, "maxIdleCurrent" setting
   int heartbeatSeconds = 0;   // consecutive seconds the heartbeat read 1
+  int lastClockSecond = -1;   // seconds of the day the clock tasks last ran for, -1 before the first
   unsigned ledCalls = 0;      // calls of signalLed: the phase of LED A's heartbeat
   uint8_t scopeRestartCounter = 0;  // passes until the scope program restarts
   StatisticsCounters statistics;

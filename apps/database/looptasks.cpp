@@ -110,11 +110,37 @@ bool countIpChangeSeconds(Daemon& daemon) {
   return false;
 }
 
+namespace {
+
+constexpr int kSecondsPerDay = 86400;
+// A loop slower than the clock steps over a second now and then; a longer step is the clock
+// being set, whose skipped seconds are not worth catching up.
+constexpr int kLongestCatchUpSeconds = 60;
+
+// Seconds of the day that slot 19 has not yet served, counting back from now.
+int unservedSeconds(int lastServed, int now) {
+  if (lastServed < 0) return 1;
+  const int step = (now - lastServed + kSecondsPerDay) % kSecondsPerDay;
+  return step > kLongestCatchUpSeconds ? 1 : step;
+}
+
+bool dueWithin(const ClockTask& task, int now, int seconds) {
+  for (int back = 0; back < seconds; ++back) {
+    if ((now - back + kSecondsPerDay) % kSecondsPerDay % task.period == task.phase) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+// Each task runs once for its second, also when a slow loop stepped over that second.
 bool runClockTasks(Daemon& daemon) {
-  const int secondsOfDay = tag(kSecondsOfDay);
+  const int now = tag(kSecondsOfDay);
+  const int seconds = unservedSeconds(daemon.lastClockSecond, now);
+  daemon.lastClockSecond = now;
   bool work = false;
   for (const ClockTask& task : clockSchedule()) {
-    if (secondsOfDay % task.period == task.phase) work = task.run(daemon) || work;
+    if (dueWithin(task, now, seconds)) work = task.run(daemon) || work;
   }
   return work;
 }

@@ -102,6 +102,17 @@ TEST_F(TaskTest, ClockTasksBySecondsOfDay) {
   setTag(1102, 36000);  // the full hour writes the hardware clock
   EXPECT_TRUE(runClockTasks(daemon_));
   EXPECT_NE(recordedHostCommands().find("hwclock -w"), std::string::npos);
+
+  // A slow loop that steps from 36011 to 36013 still serves 36012's tasks, once.
+  setTag(1102, 36011);
+  runClockTasks(daemon_);
+  setTag(1128, 41);
+  setTag(1102, 36013);
+  runClockTasks(daemon_);
+  EXPECT_EQ(tag(1127), 41);
+  setTag(1128, 43);
+  runClockTasks(daemon_);  // the same second again
+  EXPECT_EQ(tag(1127), 41);
 }
 
 TEST_F(TaskTest, ModbusLogStopsAtItsLimit) {

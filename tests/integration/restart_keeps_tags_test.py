@@ -41,6 +41,7 @@ MOVING = {
     1373, 1374,              # time in slope over the long and short window, per mille
     *range(511, 522), 540, 541,  # vxi_acctemplim0 .. 12, limiter samples counted by the signal processor
 }
+TEN_SECOND_TASKS_DONE = 11.0  # seconds after the database's start
 # Random sparks would move the measurements; these tests want a steady field.
 DSPSIM_CONSTANTS = "sparkRateAtSparkover=0\nrandomSeed=1\n"
 
@@ -103,6 +104,7 @@ class RestartKeepsTags(unittest.TestCase):
         process = self.image.start("database", ["-c", "/var/lib/orvix/orvix.ini"], log_name=log_name)
         started = lambda: "SAVESTTINGS CALLED" in self.image.read(f"/var/log/{log_name}.log")
         self.assertTrue(wait_for(started, 30), f"database did not start, see {log_name}.log")
+        self.database_started = time.monotonic()
         return process
 
     def start_regserver(self, log_name):
@@ -135,7 +137,9 @@ class RestartKeepsTags(unittest.TestCase):
 
     def wait_until_settled(self, quiet_seconds=4.0, limit_seconds=45.0):
         """Until no tag but those that always move has changed for a while: the field has
-        reached its current, the derived values and the settings' save state follow."""
+        reached its current, the derived values and the settings' save state follow, and
+        the database's ten-second tasks (the position text among them) have run."""
+        time.sleep(max(0.0, self.database_started + TEN_SECOND_TASKS_DONE - time.monotonic()))
         last, quiet_since = self.snapshot(), time.monotonic()
         deadline = quiet_since + limit_seconds
         while time.monotonic() - quiet_since < quiet_seconds:
