@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "energisationstate.h"
+#include "mira/mira.h"
 #include "modbusclient.h"
 
 constexpr int kPathSize = 100;  // 99 characters and the terminator
@@ -55,6 +56,7 @@ struct Daemon {
   uint8_t scopeRestartCounter = 0;  // passes until the scope program restarts
   StatisticsCounters statistics;
   EnergisationState energisation;   // sparks, limiter, modes and run command between passes
+  mira::MiraState mira;             // opacity history, limit time-out, profile
 
   ModbusClient modbus;  // the unit's own register server; held for the later functions
 };

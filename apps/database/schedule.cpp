@@ -7,6 +7,7 @@
 #include "looptasks.h"
 #include "statistics.h"
 #include "vimeasurement.h"
+#include "optimisationtasks.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ constexpr ScheduledTask kLoopSchedule[] = {
     {flagErrorsInLogFile,       inSlots({4, 17}),    "errors in log file"},
     {saveOnRequest,             inSlots({5, 18}),    "checkSaveSettings"},
     {restoreDefaultsOnRequest,  inSlots({5, 18}),    "checkSetDefaults"},
+    {runMira,                   inSlots({6}),        "MIRA"},
     {runSetCurrDens,            inSlots({7}),        "setCurrDens"},
     {runSetAuxCurr,             inSlots({7}),        "setAuxCurr"},
     {publishErrorStatistics,    inSlots({7}),        "updateErrorStatistics"},
@@ -52,6 +54,7 @@ constexpr ScheduledTask kLoopSchedule[] = {
     {runHandleTronCmd,          kEveryPass,          "handleTronCmd"},
     {flagViCancelPossible,      kEveryPass,          "controlCancelPossibleFlag"},
     {triggerTrendLog,           kEveryPass,          "letsLog"},
+    {runUpdateFunFiringRatio,   kEveryPass,          "updateFunFiringRatio"},
     {restartScopeOnRequest,     kEveryPass,          "scopeGrabReset"},
     {runSparkStatistics,        kEveryPass,          "sparkStatistics"},
     {takeInvertedResetInput,    kEveryPass,          "handleSumAlarmResetRev"},

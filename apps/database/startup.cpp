@@ -8,6 +8,7 @@
 
 #include "alarmtasks.h"
 #include "configuration.h"
+#include "mira/profile.h"
 #include "orxtags/internaltags.h"
 #include "orxtags/storebuilder.h"
 #include "orxtime/clocktags.h"
@@ -98,6 +99,8 @@ void readLoopSettings(Daemon& daemon) {
 
 void defineMeasurement(Daemon&) { tagstore::defineMeasurementTags(); }
 
+void readMiraProfile(Daemon& daemon) { mira::getMiraDataFromIniFile(kUnitIniFile, daemon.mira.mira); }
+
 void applyPort(Daemon& daemon) { applyServerPort(daemon); }
 
 void finishDefinitions(Daemon&) {
@@ -159,6 +162,7 @@ constexpr StartupStep kStartupSteps[] = {
     {9,  defineInternal,       "internal tags"},
     {10, readLoopSettings,     "debug log handles, maximum idle current"},
     {11, defineMeasurement,    "measurement tags"},
+    {11, readMiraProfile,      "MIRA power profile"},
     {12, applyPort,            "local/remote server port"},
     {13, finishDefinitions,    "name sort, versions, product code"},
     {14, loadAlarmLogSetup,    "alarm log setup file"},

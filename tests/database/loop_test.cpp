@@ -11,6 +11,7 @@
 #include "energisationtasks.h"
 #include "looptasks.h"
 #include "mainloop.h"
+#include "optimisationtasks.h"
 #include "orxtime/clocktags.h"
 #include "schedule.h"
 #include "sharedmem/tagaccess.h"
@@ -54,6 +55,7 @@ TEST(Schedule, EachSlotRunsItsFunctionsInOrder) {
       {3, {recordAlarms, publishStatusWord}},
       {4, {clearHistoryOnRequest, flagErrorsInLogFile}},
       {5, {saveOnRequest, restoreDefaultsOnRequest}},
+      {6, {runMira}},
       {7, {runSetCurrDens, runSetAuxCurr, publishErrorStatistics, runCollectorArea, restartDspOnRequest}},
       {8, {reportUnsavedSettings, raiseLocalRemoteWarning}},
       {9, {countIpChangeSeconds}},
@@ -72,7 +74,7 @@ TEST(Schedule, EachSlotRunsItsFunctionsInOrder) {
   }
   const Tasks everyPass = {foldSumAlarms,         runUpdateTronFile,      runFunctionalLimiter,
                            runHandleTronCmd,      flagViCancelPossible,   triggerTrendLog,
-                           restartScopeOnRequest, runSparkStatistics,     takeInvertedResetInput,
+                           runUpdateFunFiringRatio, restartScopeOnRequest, runSparkStatistics,     takeInvertedResetInput,
                            runSparkRecoveryRotation, runCurrDensWhileMeasuring, countAlarmReset};
   const Tasks havePass = tasksWhere([](const ScheduledTask& task) { return task.when.bits == kEveryPass.bits; });
   EXPECT_EQ(havePass, everyPass) << namesOf(havePass);
