@@ -12,10 +12,10 @@ namespace mira {
 
 namespace {
 
-constexpr int kUnity          = 10000;     // 0.01 %: a factor that changes nothing
-constexpr int kLowestShare    = 100;       // 0.01 %
-constexpr int kFullShareOpac  = 10000;     // 0.01 %
-constexpr int64_t kOverflow   = 10009999;  // limit x factor + 5000 above this is more than 100 %
+constexpr int kUnity         = 10000;     // 0.01 %: a factor that changes nothing
+constexpr int kLowestShare   = 100;       // 0.01 %
+constexpr int kFullShareOpac = 10000;     // 0.01 %
+constexpr int64_t kOverflow  = 10009999;  // limit x factor + 5000 above this is more than 100 %
 
 void setTag(int handle, int value) {
   int ignored = 0;
@@ -44,7 +44,7 @@ int calculateChange() {
   int64_t factor        = kUnity + ((average - 100 * setValue) * gain + setValue / 2) / setValue;
   // A large gain far below the set value would give a negative factor, which no limit
   // can follow: the limits then go to zero, their lowest.
-  factor = std::max<int64_t>(factor, 0);
+  factor        = std::max<int64_t>(factor, 0);
   int64_t share = dbReadValueByHandle(tag::kOpacCurr) * factor / kUnity;
   share         = std::max<int64_t>(share, 100 * dbReadValueByHandle(tag::kCurrLimMin));
   share         = std::clamp<int64_t>(share, kLowestShare, kFullShareOpac);
@@ -59,16 +59,14 @@ FieldType selectFieldTypeToUpdate(int cell, bool limitDown) {
   const CellStatus status(static_cast<uint32_t>(dbReadValueByHandle(tag::kCellStatusBefore + cell)));
   if (limitDown) {
     constexpr FieldType kOrder[] = {kIntermediate, kFirst, kLast};
-    const FieldType above = firstOf(kOrder, [&](FieldType type) {
-      return status.followsDown(type) && profile.get(type) < actual.get(type);
-    });
+    const FieldType above        = firstOf(
+               kOrder, [&](FieldType type) { return status.followsDown(type) && profile.get(type) < actual.get(type); });
     if (above != kNoFieldType) return above;
     return firstOf(kOrder, [&](FieldType type) { return status.followsDown(type); });
   }
   constexpr FieldType kOrder[] = {kLast, kFirst, kIntermediate};
-  const FieldType below = firstOf(kOrder, [&](FieldType type) {
-    return status.followsUp(type) && actual.get(type) < profile.get(type);
-  });
+  const FieldType below =
+      firstOf(kOrder, [&](FieldType type) { return status.followsUp(type) && actual.get(type) < profile.get(type); });
   if (below != kNoFieldType) return below;
   return firstOf(kOrder, [&](FieldType type) { return status.followsUp(type); });
 }

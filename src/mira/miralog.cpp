@@ -39,8 +39,9 @@ void writeHeader(FILE* file) {
                value(tag::kHighLimit), value(tag::kSampleInterval), value(tag::kProfileFirst),
                value(tag::kProfileIntermediate), value(tag::kProfileLast), value(tag::kPowerFirst),
                value(tag::kPowerIntermediate), value(tag::kPowerLast));
-  std::fprintf(file, "date;time;factorID;factor;miramainlimit;opaccurr;firstlimit;interlimit;lastlimit;"
-                     "miralimits1;miralimits2\n");
+  std::fprintf(file,
+               "date;time;factorID;factor;miramainlimit;opaccurr;firstlimit;interlimit;lastlimit;"
+               "miralimits1;miralimits2\n");
 }
 
 void writeLine(FILE* file, int factor) {
@@ -72,7 +73,7 @@ bool rotate() {
 
 void appendMiraLog(int factor) {
   const std::string path = orvix::platform::resolvePath(kLogFile);
-  File file = openForAppend(path);
+  File file              = openForAppend(path);
   if (file && sizeOf(file.get()) > kLogRotationBytes) {
     file.reset();
     if (!rotate()) std::fprintf(stderr, "cannot move %s to %s\n", kLogFile, kLogBackup);

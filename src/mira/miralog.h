@@ -5,9 +5,9 @@
 
 namespace mira {
 
-constexpr const char* kLogFile    = "/tmp/miraLog.csv";
-constexpr const char* kLogBackup  = "/tmp/miraLog.bak";
-constexpr long kLogRotationBytes  = 100000;
+constexpr const char* kLogFile   = "/tmp/miraLog.csv";
+constexpr const char* kLogBackup = "/tmp/miraLog.bak";
+constexpr long kLogRotationBytes = 100000;
 
 void appendMiraLog(int factor);
 

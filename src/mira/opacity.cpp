@@ -9,12 +9,12 @@ namespace mira {
 
 namespace {
 
-constexpr int kLowestMeterCurrent  = 39;     // 0.1 mA: at or below, the meter reads nothing
-constexpr int kZeroOpacityCurrent  = 40;     // 0.1 mA: 4 mA is opacity 0
-constexpr int kFullOpacityCurrent  = 200;    // 0.1 mA: 20 mA is full scale
-constexpr int kFullScale           = 10000;  // 0.01 %
-constexpr int kSourceMeter         = 0;
-constexpr int kSourceExternal      = 1;
+constexpr int kLowestMeterCurrent = 39;     // 0.1 mA: at or below, the meter reads nothing
+constexpr int kZeroOpacityCurrent = 40;     // 0.1 mA: 4 mA is opacity 0
+constexpr int kFullOpacityCurrent = 200;    // 0.1 mA: 20 mA is full scale
+constexpr int kFullScale          = 10000;  // 0.01 %
+constexpr int kSourceMeter        = 0;
+constexpr int kSourceExternal     = 1;
 
 int opacityOfMeterCurrent(int current) {
   if (current <= kLowestMeterCurrent) return 1;
@@ -51,7 +51,7 @@ void averageOpacity(OpacityHistory& history, bool fullMinute) {
   ++history.cnt1min;
   if (fullMinute && history.cnt1min >= samplesPerMinute) {
     history.cnt1min = 0;
-    int sum = 0;
+    int sum         = 0;
     for (int16_t sample : history.op1min) sum += sample;
     history.op30min[static_cast<size_t>(history.cnt30min % means)] = static_cast<int16_t>(sum / samplesPerMinute);
     if (++history.cnt30min >= means) {

@@ -11,7 +11,7 @@ struct OpacityHistory {
   std::array<int16_t, 60> op1min{};   // 0.01 %, the samples of the last minute
   int cnt1min = 0;                    // samples since the last one-minute mean
   std::array<int16_t, 30> op30min{};  // 0.01 %, one-minute means
-  int cnt30min = 0;                   // next slot of op30min
+  int cnt30min    = 0;                // next slot of op30min
   bool firstRound = true;             // until op30min has been filled once
 };
 

@@ -47,11 +47,11 @@ void setTag(int handle, int value) {
 void parseProfileLine(const char* text, std::array<std::array<int, 3>, kFieldCountClasses>& classes) {
   const char* cursor = text;
   for (int index = 0; index < kFieldCountClasses * kFieldTypes; ++index) {
-    char* end = nullptr;
+    char* end        = nullptr;
     const long value = std::strtol(cursor, &end, 10);
     if (end == cursor) return;
     classes[index / kFieldTypes][index % kFieldTypes] = static_cast<int>(value);
-    cursor = end;
+    cursor                                            = end;
     if (*cursor != ';') return;
     ++cursor;
   }
@@ -66,13 +66,13 @@ int resistivityClass() {
 
 int getMiraDataFromIniFile(const char* path, miraSettings& settings) {
   INIFile* ini = ini_create();
-  errno = 0;
+  errno        = 0;
   if (ini_read_file(ini, path) != 1) std::fprintf(stderr, "Error reading %s: %s\n", path, std::strerror(errno));
   for (int index = 0; index < kResistivityClasses; ++index) {
     char key[16];
     std::snprintf(key, sizeof key, "miraPP%d", index);
     char value[kIniFieldSize] = {};
-    errno = 0;
+    errno                     = 0;
     if (ini_get_string(ini, key, value, sizeof value) != 1) {
       std::fprintf(stderr, "Missing setting %s: %s\n", key, std::strerror(errno));
       continue;
@@ -104,9 +104,9 @@ int minimumFiringRatio(int resistivityClassIndex, int fieldCountClass, int lette
 }
 
 void getProfile(const miraSettings& settings) {
-  const auto& percent = settings.powerProfile[static_cast<size_t>(resistivityClass())]
-                                             [static_cast<size_t>(getFieldsFewMediumMany(
-                                                 dbReadValueByHandle(tag::kEspCodeFields)))];
+  const auto& percent =
+      settings.powerProfile[static_cast<size_t>(resistivityClass())]
+                           [static_cast<size_t>(getFieldsFewMediumMany(dbReadValueByHandle(tag::kEspCodeFields)))];
   const ThreeFields profile = ThreeFields::of(percent[kFirst] * 10, percent[kIntermediate] * 10, percent[kLast] * 10);
   setTag(tag::kPowerProfile, static_cast<int>(profile.all));
   setTag(tag::kProfileFirst, percent[kFirst] * 100);

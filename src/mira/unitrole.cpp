@@ -23,11 +23,11 @@ constexpr int kNoteMiraOff     = 4;
 constexpr int kNoteTimedOut    = 6;
 
 // vxi_frsource
-constexpr int kSourceMira          = 0;
-constexpr int kSourceMode          = 1;
-constexpr int kSourceKoraOptimal   = 2;
+constexpr int kSourceMira           = 0;
+constexpr int kSourceMode           = 1;
+constexpr int kSourceKoraOptimal    = 2;
 constexpr int kSourceKoraOptimizing = 3;
-constexpr int kSourceKoraReference = 4;
+constexpr int kSourceKoraReference  = 4;
 
 int value(int handle) { return dbReadValueByHandle(handle); }
 
@@ -66,14 +66,14 @@ void slaveUpdateMyFR() {
 }
 
 void updateStatus() {
-  bool followsUp   = false;
-  bool followsDown = false;
+  bool followsUp    = false;
+  bool followsDown  = false;
   const bool active = value(tag::kTron) != 0 && value(tag::kMeasurement) == 0 && value(tag::kTestMode) == 0 && miraOn();
   if (active) {
     const int own = value(tag::kMyFr);
-    followsUp     = koraOn() ? own < value(tag::kKoraOptimalFr)
-                             : own < value(tag::kActModeFiringRatio) && own < kFullFiringRatio;
-    followsDown   = value(tag::kMyFrMin) < own;
+    followsUp =
+        koraOn() ? own < value(tag::kKoraOptimalFr) : own < value(tag::kActModeFiringRatio) && own < kFullFiringRatio;
+    followsDown = value(tag::kMyFrMin) < own;
   }
   setTag(tag::kMyStatus, myStatusWord(value(tag::kProductCode), value(tag::kMyFieldType), value(tag::kCellPosition),
                                       followsUp, followsDown));

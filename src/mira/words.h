@@ -18,7 +18,7 @@ struct ThreeFields {
   int get(int type) const { return static_cast<int>((all >> (10 * type)) & 0x3FF); }
   void set(int type, int value) {
     const uint32_t mask = 0x3FFu << (10 * type);
-    all = (all & ~mask) | ((static_cast<uint32_t>(value) << (10 * type)) & mask);
+    all                 = (all & ~mask) | ((static_cast<uint32_t>(value) << (10 * type)) & mask);
   }
   static ThreeFields of(int first, int intermediate, int last) {
     ThreeFields word;

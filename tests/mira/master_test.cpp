@@ -40,7 +40,15 @@ TEST_F(MiraMasterTest, MeterCurrentBecomesOpacity) {
   // 0.1 mA in, 0.01 % out: 4 mA is 0 (written as 0), below it 1; 20 mA and above full scale.
   const struct {
     int current, opacity;
-  } cases[] = {{39, 1}, {40, 0}, {41, 63}, {120, 5000}, {200, 10000}, {201, 10000}, {0, 1}};
+  } cases[] = {
+      {39,  1    },
+      {40,  0    },
+      {41,  63   },
+      {120, 5000 },
+      {200, 10000},
+      {201, 10000},
+      {0,   1    }
+  };
   set("vxo_opacitysource", 0);
   for (const auto& c : cases) {
     set("vxi_auxcurr", c.current);
@@ -102,13 +110,13 @@ TEST_F(MiraMasterTest, DownGivesUpPowerWhereACellRunsAboveItsProfile) {
     int powers, status;
     mira::FieldType expected;
   } cases[] = {
-      {three(350, 350, 300), kFirstDown | kInterDown | kLastDown, mira::kIntermediate},  // first and intermediate above
-      {three(350, 250, 400), kFirstDown | kInterDown | kLastDown, mira::kFirst},         // only first above
-      {three(250, 250, 500), kFirstDown | kInterDown | kLastDown, mira::kLast},          // only last above
-      {three(350, 350, 300), kLastDown, mira::kLast},                       // the others cannot follow
-      {three(300, 300, 400), kFirstDown | kInterDown | kLastDown, mira::kIntermediate},  // none above:
-      {three(300, 300, 400), kFirstDown | kLastDown, mira::kFirst},  // intermediate, first, last in turn
-      {three(300, 300, 400), kFirstUp | kInterUp | kLastUp, mira::kNoFieldType},
+      {three(350, 350, 300), kFirstDown | kInterDown | kLastDown, mira::kIntermediate}, // first and intermediate above
+      {three(350, 250, 400), kFirstDown | kInterDown | kLastDown, mira::kFirst       }, // only first above
+      {three(250, 250, 500), kFirstDown | kInterDown | kLastDown, mira::kLast        }, // only last above
+      {three(350, 350, 300), kLastDown,                           mira::kLast        }, // the others cannot follow
+      {three(300, 300, 400), kFirstDown | kInterDown | kLastDown, mira::kIntermediate}, // none above:
+      {three(300, 300, 400), kFirstDown | kLastDown,              mira::kFirst       }, // intermediate, first, last in turn
+      {three(300, 300, 400), kFirstUp | kInterUp | kLastUp,       mira::kNoFieldType },
   };
   for (const auto& c : cases) {
     setInternal(cellPowers(2), c.powers);
@@ -123,13 +131,13 @@ TEST_F(MiraMasterTest, UpTakesPowerBackWhereACellRunsBelowItsProfile) {
     int powers, status;
     mira::FieldType expected;
   } cases[] = {
-      {three(250, 250, 350), kFirstUp | kInterUp | kLastUp, mira::kLast},          // all below, last first
-      {three(250, 350, 400), kFirstUp | kInterUp | kLastUp, mira::kFirst},         // only first below
-      {three(300, 250, 450), kFirstUp | kInterUp | kLastUp, mira::kIntermediate},  // only intermediate below
-      {three(200, 200, 600), kInterUp, mira::kIntermediate},                      // only it can follow
-      {three(300, 300, 400), kFirstUp | kInterUp | kLastUp, mira::kLast},  // none below: last, first,
-      {three(300, 300, 400), kFirstUp | kInterUp, mira::kFirst},           // intermediate in turn
-      {three(300, 300, 400), kFirstDown | kInterDown | kLastDown, mira::kNoFieldType},
+      {three(250, 250, 350), kFirstUp | kInterUp | kLastUp,       mira::kLast        }, // all below, last first
+      {three(250, 350, 400), kFirstUp | kInterUp | kLastUp,       mira::kFirst       }, // only first below
+      {three(300, 250, 450), kFirstUp | kInterUp | kLastUp,       mira::kIntermediate}, // only intermediate below
+      {three(200, 200, 600), kInterUp,                            mira::kIntermediate}, // only it can follow
+      {three(300, 300, 400), kFirstUp | kInterUp | kLastUp,       mira::kLast        }, // none below: last, first,
+      {three(300, 300, 400), kFirstUp | kInterUp,                 mira::kFirst       }, // intermediate in turn
+      {three(300, 300, 400), kFirstDown | kInterDown | kLastDown, mira::kNoFieldType },
   };
   for (const auto& c : cases) {
     setInternal(cellPowers(1), c.powers);
@@ -152,7 +160,7 @@ TEST_F(MiraMasterTest, DistributionScalesOneLimitPerCellAndNeverAboveFullPower) 
   setInternal(cellLimits(1), three(800, 700, 833));
   mira::distributeChange(12000);
   EXPECT_EQ(field(internal(cellLimits(1)), mira::kLast), 1000);  // (833 x 12000 + 5000) / 10000 = 1000
-  mira::distributeChange(5000);                                   // down: the first field follows
+  mira::distributeChange(5000);                                  // down: the first field follows
   EXPECT_EQ(internal(cellLimits(1)), three(400, 700, 1000));
 
   mira::distributeMax();
@@ -165,7 +173,7 @@ TEST_F(MiraMasterTest, LogHasItsHeaderALinePerDistributionAndRotatesPast100000By
   set("vxo_esptotalcells", 2);
   set("vxo_mirasetval", 15);
   set("vxo_miragain", 250);
-  set("vxo_date", (126 << 16) | (3 << 8) | 7);       // 2026-03-07
+  set("vxo_date", (126 << 16) | (3 << 8) | 7);        // 2026-03-07
   set("vxo_time", (9 << 24) | (5 << 16) | (4 << 8));  // 09:05:04
   set("vxi_mirafactorid", 4);
   set("vxi_miramainlimit", 8000);
@@ -235,8 +243,9 @@ TEST_F(MiraMasterTest, MasterChangesOncePerIntervalAndGoesToMaximumOnHighOpacity
   // Each full minute brings a mean of 60 samples and, with an interval of one minute, a change.
   EXPECT_EQ(changes, 3);
   EXPECT_EQ(field(internal(cellLimits(1)), mira::kIntermediate), 125);  // 1000 halved three times
-  EXPECT_EQ(image_.readFile("/tmp/mirabars.tmp"), "Nr,Profile,Actual\n1,30,0\n2,30,0\n3,30,0\n3,30,0\n4,30,0\n"
-                                                  "5,30,0\n5,40,0\n6,40,0\n7,40,0\n");
+  EXPECT_EQ(image_.readFile("/tmp/mirabars.tmp"),
+            "Nr,Profile,Actual\n1,30,0\n2,30,0\n3,30,0\n3,30,0\n4,30,0\n"
+            "5,30,0\n5,40,0\n6,40,0\n7,40,0\n");
   set("vxo_externalopacity", 4000);  // at the high limit: every limit to maximum at once
   setInternal(kSecondsOfDay, 36181);
   mira::MIRA(state, "/var/lib/orvix/orvix.ini");

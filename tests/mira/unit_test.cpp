@@ -25,13 +25,13 @@ TEST_F(MiraUnitTest, FieldTypeAndMinimumFollowThePlaceInTheCell) {
     char letter;
     int fields, resistivity, type, minimum;
   } cases[] = {
-      {'A', 1, 0, 0, 2000},   // the only field is the first
-      {'B', 2, 0, 2, 1428},   // few fields, last
-      {'C', 4, 1, 1, 909},    // medium, intermediate
-      {'D', 4, 2, 2, 769},    // medium, last
-      {'E', 4, 2, 2, 0},      // beyond the cell's fields
-      {'I', 12, 3, 1, 526},   // many
-      {'L', 12, 0, 2, 667},
+      {'A', 1,  0, 0, 2000}, // the only field is the first
+      {'B', 2,  0, 2, 1428}, // few fields, last
+      {'C', 4,  1, 1, 909 }, // medium, intermediate
+      {'D', 4,  2, 2, 769 }, // medium, last
+      {'E', 4,  2, 2, 0   }, // beyond the cell's fields
+      {'I', 12, 3, 1, 526 }, // many
+      {'L', 12, 0, 2, 667 },
   };
   set("vxo_actmodemira", 1);
   for (const auto& c : cases) {
@@ -54,7 +54,7 @@ TEST_F(MiraUnitTest, LimitTimesOutAfter150SecondsUnlessANewOneArrives) {
   for (int second = 2; second <= 100; ++second) mira::runUnitRole(state_);
   set("vxi_miralimitreceived", 1);  // a new limit restarts the 150 s
   set("vxi_miramylimit", 100);
-  mira::runUnitRole(state_);  // takes the limit
+  mira::runUnitRole(state_);                       // takes the limit
   for (int second = 1; second <= 150; ++second) {  // and keeps it for another 150 s
     mira::runUnitRole(state_);
     ASSERT_EQ(get("vxi_miranotes"), second < 150 ? 0 : 6) << second;
@@ -108,14 +108,14 @@ TEST_F(MiraUnitTest, FiringRatioInUseForEverySituation) {
     int kora, mira, optimizing, reference, myFr, myFrMin;
     int expectedRatio, expectedSource, expectedMyFr;
   } rows[] = {
-      // mode 8000, KORA optimum 6000, KORA test 3000
+  // mode 8000, KORA optimum 6000, KORA test 3000
       {"KORA optimising",            1, 1, 1, 0, 4000, 1000, 3000, 3, 4000},
       {"KORA reference",             1, 0, 0, 1, 4000, 1000, 3000, 4, 4000},
       {"KORA without MIRA",          1, 0, 0, 0, 4000, 1000, 6000, 2, 4000},
       {"KORA, MIRA at its optimum",  1, 1, 0, 0, 7000, 1000, 6000, 2, 6000},
       {"KORA, MIRA below",           1, 1, 0, 0, 4000, 1000, 4000, 0, 4000},
       {"MIRA below, at its minimum", 0, 1, 0, 0, 4000, 4000, 4000, 0, 4000},
-      {"MIRA below its minimum",     0, 1, 0, 0, 900, 1111, 1111, 0, 1111},
+      {"MIRA below its minimum",     0, 1, 0, 0, 900,  1111, 1111, 0, 1111},
       {"MIRA below the mode",        0, 1, 0, 0, 7999, 1000, 7999, 0, 7999},
       {"MIRA at the mode",           0, 1, 0, 0, 9000, 1000, 8000, 1, 8000},
       {"neither",                    0, 0, 0, 0, 4000, 1000, 8000, 1, 4000},
