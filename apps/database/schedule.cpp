@@ -5,9 +5,9 @@
 #include "alarmtasks.h"
 #include "energisationtasks.h"
 #include "looptasks.h"
+#include "optimisationtasks.h"
 #include "statistics.h"
 #include "vimeasurement.h"
-#include "optimisationtasks.h"
 
 namespace {
 
