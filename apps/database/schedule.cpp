@@ -6,6 +6,7 @@
 #include "energisationtasks.h"
 #include "looptasks.h"
 #include "optimisationtasks.h"
+#include "rappingtask.h"
 #include "statistics.h"
 #include "vimeasurement.h"
 
@@ -40,6 +41,7 @@ constexpr ScheduledTask kLoopSchedule[] = {
     {countStatistics,           inSlots({10}),       "updateStatistics"},
     {serveViRequests,           inSlots({10}),       "V-I requests"},
     {superviseViMeasurement,    inSlots({11}),       "V-I supervision"},
+    {runRappingScheduler,       inSlots({12}),       "rappingShedulderClient"},
     {runDynamicLimits,          inSlots({12}),       "dynamicLimits"},
     {runRiseTimeCalculations,   inSlots({12}),       "handleRiseTimeCalculations"},
     {runSparkRecoveryCurve,     inSlots({12}),       "sparkRecoveryCurve"},

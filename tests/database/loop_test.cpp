@@ -13,6 +13,7 @@
 #include "mainloop.h"
 #include "optimisationtasks.h"
 #include "orxtime/clocktags.h"
+#include "rappingtask.h"
 #include "schedule.h"
 #include "sharedmem/tagaccess.h"
 #include "sharedmem/tagdefs.h"
@@ -61,7 +62,7 @@ TEST(Schedule, EachSlotRunsItsFunctionsInOrder) {
       {9, {countIpChangeSeconds}},
       {10, {countStatistics, serveViRequests}},
       {11, {superviseViMeasurement}},
-      {12, {runDynamicLimits, runRiseTimeCalculations, runSparkRecoveryCurve}},
+      {12, {runRappingScheduler, runDynamicLimits, runRiseTimeCalculations, runSparkRecoveryCurve}},
       {13, {blinkLeds, startTimerSimulation, runViMin}},
       {19, {runClockTasks}},
   };
