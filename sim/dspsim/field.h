@@ -13,6 +13,7 @@ enum LimiterCode : int {
   kLimiterAverageCurrent = 2,
   kLimiterIgnitionAngle  = 5,
   kLimiterSpark          = 6,
+  kLimiterRapping        = 7,
   kLimiterPulseCurrent   = 9,
   kLimiterArc            = 13,
 };

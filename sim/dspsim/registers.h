@@ -21,9 +21,11 @@ struct DspRegisters {
 namespace handle {
 // commands and settings the signal processor receives
 constexpr int kTron              = 94;   // run command, both ways
+constexpr int kSchedulerResult   = 46;   // the unit's rapping output
 constexpr int kSumAlarmReset     = 106;  // both ways; cleared here once acted on
 constexpr int kFunCurrLimit      = 410;  // mA, pulse current limit of the functional limiter
 constexpr int kFunIdleCurrent    = 412;  // mA
+constexpr int kFunLimiter        = 413;  // both ways; what sets the functional limit, 7 = rapping
 constexpr int kFakeCr            = 214;  // charge ratio: 1 in n half-cycles fires
 constexpr int kRiseSlopeC        = 476;  // mA/s, rise after a spark recovery
 constexpr int kSparkRecoveryTime = 565;  // 0.1 ms
@@ -39,7 +41,8 @@ constexpr int kRatioPrimCurr     = 608;  // A, rated primary current
 constexpr int kRatioSecVolt      = 609;  // kV, rated secondary voltage
 constexpr int kRatioSecCurr      = 610;  // 0.1 mA, rated secondary current
 // values the signal processor reports
-constexpr int kSumAlarm               = 0;  // both ways
+constexpr int kSumAlarm               = 0;   // both ways
+constexpr int kRapping                = 88;  // the rapping input
 constexpr int kTronStatus             = 86;
 constexpr int kLimiter                = 212;  // limiter code
 constexpr int kCurrLimit              = 213;  // mA, the limit in force

@@ -58,7 +58,17 @@ void SignalProcessor::step(int64_t nowMs) {
   alarms_.handleReset(nowMs, c_.resetAckMs, dsp_);
   runState(nowMs);
   heartbeat(nowMs);
+  reportRapping();
   regulate(nowMs, elapsedMs);
+}
+
+// The unit's rapping output is wired to the signal processor's rapping input.
+void SignalProcessor::reportRapping() { dsp_[handle::kRapping] = dsp_[handle::kSchedulerResult] != 0 ? 1 : 0; }
+
+// The functional limit is the reduced rapping current only while rapping and while the
+// module's limiter has taken the rapping target; without a reduced current it stays the mode's.
+bool SignalProcessor::rappingLimit() const {
+  return dsp_[handle::kRapping] != 0 && dsp_[handle::kFunLimiter] == kLimiterRapping;
 }
 
 // The T/R set starts a moment after the run command and stops at once without it or on a trip;
@@ -177,7 +187,7 @@ void SignalProcessor::publish(int64_t nowMs, const Measurements& m, LimiterCode 
   dsp_[handle::kAppPower]          = m.appPower;
   dsp_[handle::kActualFiringAngle] = m.firingAngle;
   dsp_[handle::kSecDvdt]           = m.secDvdt;
-  dsp_[handle::kLimiter]           = limiter;
+  dsp_[handle::kLimiter]           = limiter == kLimiterPulseCurrent && rappingLimit() ? kLimiterRapping : limiter;
   dsp_[handle::kActiveSlope]       = slope;
   dsp_[handle::kIdleCurrent]       = limiter == kLimiterOff ? 0 : dsp_[handle::kFunIdleCurrent];
   dsp_[handle::kSpm]               = sparkWindow_.perMinute(nowMs);

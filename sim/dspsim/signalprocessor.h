@@ -25,6 +25,8 @@ class SignalProcessor {
  private:
   void runState(int64_t nowMs);
   void heartbeat(int64_t nowMs);
+  void reportRapping();
+  bool rappingLimit() const;
   void regulate(int64_t nowMs, double elapsedMs);
   void spark(int64_t nowMs, int peakVoltage, Slope slope, bool arc);
   void publish(int64_t nowMs, const Measurements& m, LimiterCode limiter, Slope slope);

@@ -81,6 +81,27 @@ TEST_F(DspsimSignalProcessorTest, CurrentFollowsTheFunctionalLimit) {
   EXPECT_NEAR(value(handle::kSecCurrAvg), 33, 1);
 }
 
+// The unit's rapping output reaches the rapping input over the link; the limit counts as the
+// rapping limit (code 7) only once the module's limiter has taken the reduced rapping current.
+TEST_F(DspsimSignalProcessorTest, RappingOutputIsReportedAsRappingWithItsLimit) {
+  switchOn(400);
+  set(handle::kFunLimiter, kLimiterPulseCurrent);
+  run(2500);
+  set(handle::kSchedulerResult, 1);
+  run(200);
+  EXPECT_EQ(value(handle::kRapping), 1);
+  EXPECT_EQ(value(handle::kLimiter), kLimiterPulseCurrent);  // no reduced current asked
+  set(handle::kFunLimiter, kLimiterRapping);
+  set(handle::kFunCurrLimit, 150);
+  run(1000);
+  EXPECT_EQ(value(handle::kLimiter), kLimiterRapping);
+  EXPECT_NEAR(value(handle::kSecCurrPulse), 150, 2);
+  set(handle::kSchedulerResult, 0);
+  run(200);
+  EXPECT_EQ(value(handle::kRapping), 0);
+  EXPECT_EQ(value(handle::kLimiter), kLimiterPulseCurrent);
+}
+
 TEST_F(DspsimSignalProcessorTest, ASparkCountsDropsTheCurrentAndRecovers) {
   switchOn(500);
   run(3000);
