@@ -188,4 +188,46 @@ TEST_F(SchedulerClientTest, FiveStepSequenceStepsAreATenthOfTheIntervalWithinBou
   }
 }
 
+// Condition mode without a queue: pulse current below its level AND firing angle above
+// its level, on the means of the latest per-second samples, or the end of the window.
+TEST_F(SchedulerClientTest, ConditionModeRapsWhenBothConditionsHoldOrTheWindowEnds) {
+  set("vxo_rappingtype", 1);
+  set("vxo_iogr1connection", kRappingOutput);
+  set("vxo_rapprepmintime", timeWord(0, 0, 10));
+  set("vxo_rapprepmaxtime", timeWord(0, 1, 40));
+  set("vxi_tronstatus", 1);
+  set("vxi_seccurrpulse", 50);        // mA
+  set("vxo_autorappcondition01", 0);  // pulse current below, mA x 10
+  set("vxo_autorapplevel01", 400);
+  set("vxi_actualfiringangle", 600);  // 0.1 %
+  set("vxo_autorappcondition02", 4);  // firing angle above
+  set("vxo_autorapplevel02", 500);
+  int tick  = 1000;
+  auto pass = [&] {
+    setInternal(internal::kSecondsOfDay, ++tick);
+    client_.pass();
+  };
+  auto passesUntil = [&](const std::function<bool()>& done) {
+    int passes = 0;
+    for (; !done() && passes < 1000; ++passes) pass();
+    return passes;
+  };
+  passesUntil([] { return value("vxi_autorappstatus") == 1; });  // the window is open
+  for (int second = 0; second < 10; ++second) pass();            // the firing angle alone is not enough
+  EXPECT_EQ(value("vxi_schedulerresult"), 0);
+  EXPECT_EQ(value("vxi_autorappcondstatus02"), 1);
+
+  // 30 mA from now: the mean of five samples falls below 40 mA with the third (1900 / 5),
+  // the next pass raps and shows the mean with the fourth (1700 / 5).
+  set("vxi_seccurrpulse", 30);
+  EXPECT_EQ(passesUntil([] { return value("vxi_schedulerresult") == 1; }), 4);
+  EXPECT_EQ(value("vxi_autorappcurrentreading01"), 340);
+  EXPECT_EQ(value("vxi_rappingstate"), 5);
+
+  // Conditions that never hold: the window of maximum minus minimum interval (90 s) ends.
+  set("vxi_seccurrpulse", 50);
+  passesUntil([] { return value("vxi_autorappstatus") == 1; });
+  EXPECT_EQ(passesUntil([] { return value("vxi_schedulerresult") == 1; }), 90);
+}
+
 }  // namespace
