@@ -1,0 +1,46 @@
+#include "captureloop.h"
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "platform/platform.h"
+#include "scopecapture/capturefile.h"
+#include "scopetags.h"
+
+namespace scopegrab {
+
+bool captureLoopPass(ScopeGrab& scope, int startCount) {
+  if (readTag(internal::kSystemState) == internal::kStopSystemState) return false;
+  // database counts a restart before it starts the new scopegrab: this one makes way.
+  if (readTag(internal::kRestartCounter) != startCount) return false;
+  std::string problem;
+  switch (scope::takeCapture(scope.capture(), problem)) {
+    case scope::TakeResult::kTaken:
+      writeTag(internal::kBadMeasurement, 1);
+      scope.SaveToFile(kFreshCapture);
+      break;
+    case scope::TakeResult::kRefused:
+      std::fprintf(stderr, "scopegrab: capture refused: %s\n", problem.c_str());
+      break;
+    case scope::TakeResult::kNone:
+      break;
+  }
+  if (orvix::platform::fileExists(kExternalDataLog)) {
+    scope.LoadFile(false);
+  } else if (readTag(tag::vxo_recalculate) != 0) {
+    writeTag(tag::vxo_recalculate, 0);
+    scope.LoadFile(true);
+  }
+  return true;
+}
+
+void runCaptureLoop(ScopeGrab& scope, const volatile std::sig_atomic_t& stop) {
+  const int startCount = readTag(internal::kRestartCounter);
+  while (stop == 0 && captureLoopPass(scope, startCount)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+}  // namespace scopegrab
