@@ -34,6 +34,9 @@ constexpr int kShortQuench       = 568;  // half-cycles without firing after a s
 constexpr int kRisePercA         = 570;  // 0.1 %, share of the step regained in slope A
 constexpr int kRiseTimeA         = 572;  // %, share of the recovery time in slope A
 constexpr int kArcQuench         = 576;  // half-cycles without firing after an arc
+constexpr int kScopeTrigger      = 165;  // both ways: 1 = take a capture, cleared when taken up
+constexpr int kScopeSampleRate   = 593;  // divider: 9600 / divider Hz
+constexpr int kScopeStatus       = 763;  // both ways: 1 sampling, 2 transferring, 4 analysed
 constexpr int kIgnAngleLimit     = 601;  // %, largest firing angle
 constexpr int kMaxAverageCurr    = 602;  // mA
 constexpr int kRatioLineVolt     = 607;  // V, rated line voltage
@@ -85,6 +88,8 @@ constexpr int kCanRefreshCounter = internal::kCanRefreshCounter;  // measurement
 }  // namespace handle
 
 constexpr int kStopWord                 = 470;
+constexpr int kScopeSampling            = 1;
+constexpr int kScopeTransferring        = 2;
 constexpr unsigned char kCanActivityBit = 1;
 
 }  // namespace dspsim

@@ -60,6 +60,18 @@ void SignalProcessor::step(int64_t nowMs) {
   heartbeat(nowMs);
   reportRapping();
   regulate(nowMs, elapsedMs);
+  scope_.step(nowMs, dsp_, scopeInputs(), c_);
+}
+
+ScopeInputs SignalProcessor::scopeInputs() const {
+  return {pulseMa_,
+          dsp_[handle::kFakeCr],
+          dsp_[handle::kActualFiringAngle] / 10.0,
+          dsp_[handle::kLimiter],
+          dsp_[handle::kScopeSampleRate],
+          dsp_[handle::kFunCurrLimit],
+          dsp_[handle::kSecDvdt],
+          ratings()};
 }
 
 // The unit's rapping output is wired to the signal processor's rapping input.

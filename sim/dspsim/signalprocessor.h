@@ -10,6 +10,7 @@
 #include "dspalarms.h"
 #include "field.h"
 #include "registers.h"
+#include "scope.h"
 #include "sparks.h"
 
 namespace dspsim {
@@ -32,12 +33,14 @@ class SignalProcessor {
   void publish(int64_t nowMs, const Measurements& m, LimiterCode limiter, Slope slope);
   TrRatings ratings() const;
   RecoverySettings recoverySettings(bool arc) const;
+  ScopeInputs scopeInputs() const;
 
   ModelConstants c_;
   DspRegisters& dsp_;
   AlarmControl alarms_;
   SparkRecovery recovery_;
   SparkWindow sparkWindow_;
+  ScopeRecorder scope_;
   std::mt19937 random_;
   int64_t lastStepMs_         = -1;
   int64_t tronRequestedMs_    = -1;  // when the run command was seen, -1 while off
