@@ -8,6 +8,7 @@
 #include "energisationstate.h"
 #include "mira/mira.h"
 #include "modbusclient.h"
+#include "signalcheck/signalcheck.h"
 
 constexpr int kPathSize = 100;  // 99 characters and the terminator
 
@@ -57,6 +58,7 @@ struct Daemon {
   StatisticsCounters statistics;
   EnergisationState energisation;   // sparks, limiter, modes and run command between passes
   mira::MiraState mira;             // opacity history, limit time-out, profile
+  SIGNALCHECK signalTest;           // the signal test between its once-a-second passes
 
   ModbusClient modbus;  // the unit's own register server; held for the later functions
 };

@@ -156,6 +156,11 @@ bool handleHeartBeat(Daemon& daemon) {
   return true;
 }
 
+bool runSignalTest(Daemon& daemon) {
+  signalTestStateLoop(daemon.signalTest);
+  return false;
+}
+
 bool restartScopeOnRequest(Daemon& daemon) {
   scopeGrabReset(daemon);
   return false;

@@ -14,6 +14,7 @@ bool restoreDefaultsOnRequest(Daemon& daemon);  // checkSetDefaults
 bool restartDspOnRequest(Daemon& daemon);     // restartDspCheck
 bool reportUnsavedSettings(Daemon& daemon);   // vxi_setnochange = checkForModifications
 bool countIpChangeSeconds(Daemon& daemon);    // how long an IP change has been pending
+bool runSignalTest(Daemon& daemon);           // signalTestStateLoop
 bool runClockTasks(Daemon& daemon);           // the clock schedule, slot 19
 
 // Each new second

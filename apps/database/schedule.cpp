@@ -41,6 +41,7 @@ constexpr ScheduledTask kLoopSchedule[] = {
     {countStatistics,           inSlots({10}),       "updateStatistics"},
     {serveViRequests,           inSlots({10}),       "V-I requests"},
     {superviseViMeasurement,    inSlots({11}),       "V-I supervision"},
+    {runSignalTest,             inSlots({12}),       "signalTestStateLoop"},
     {runRappingScheduler,       inSlots({12}),       "rappingShedulderClient"},
     {runDynamicLimits,          inSlots({12}),       "dynamicLimits"},
     {runRiseTimeCalculations,   inSlots({12}),       "handleRiseTimeCalculations"},

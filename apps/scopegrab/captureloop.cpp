@@ -1,5 +1,7 @@
 #include "captureloop.h"
 
+#include <sys/shm.h>
+
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -13,6 +15,9 @@ namespace scopegrab {
 
 bool captureLoopPass(ScopeGrab& scope, int startCount) {
   if (readTag(internal::kSystemState) == internal::kStopSystemState) return false;
+  // A removed store is a unit that has stopped; a scopegrab that database restarted is
+  // no child of whoever stopped it.
+  if (shmget(orvix::platform::shmKey(), 0, 0) < 0) return false;
   // database counts a restart before it starts the new scopegrab: this one makes way.
   if (readTag(internal::kRestartCounter) != startCount) return false;
   std::string problem;
