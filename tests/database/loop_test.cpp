@@ -62,7 +62,7 @@ TEST(Schedule, EachSlotRunsItsFunctionsInOrder) {
       {9, {countIpChangeSeconds}},
       {10, {countStatistics, serveViRequests}},
       {11, {superviseViMeasurement}},
-      {12, {runRappingScheduler, runDynamicLimits, runRiseTimeCalculations, runSparkRecoveryCurve}},
+      {12, {runSignalTest, runRappingScheduler, runDynamicLimits, runRiseTimeCalculations, runSparkRecoveryCurve}},
       {13, {blinkLeds, startTimerSimulation, runViMin}},
       {19, {runClockTasks}},
   };
