@@ -11,7 +11,6 @@ namespace {
 constexpr const char* kDefaultSetupFile = "/var/lib/orvix/alarmLogSetup.ini";
 constexpr int kFirstAlarmPass = 31;                     // earlier passes see the tags still settling after start
 constexpr int kClearHistory   = tags::vxo_clearhistory;  // vxo_clearhistory
-constexpr int kIpDhcp         = 191;                    // vxo_ipdhcp, mirrors the DHCP state of eth0
 
 }  // namespace
 
@@ -61,7 +60,7 @@ bool raiseLocalRemoteWarning(Daemon&) {
 }
 
 bool blinkLeds(Daemon& daemon) {
-  signalLed(dbIsEqual(kIpDhcp, 1), daemon.ledCalls);
+  signalLed(daemon.eth0.dhcp, daemon.ledCalls);
   return false;
 }
 

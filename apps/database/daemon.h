@@ -8,6 +8,7 @@
 #include "energisationstate.h"
 #include "mira/mira.h"
 #include "modbusclient.h"
+#include "network/network.h"
 #include "signalcheck/signalcheck.h"
 
 constexpr int kPathSize = 100;  // 99 characters and the terminator
@@ -47,7 +48,8 @@ struct Daemon {
   bool workFlag = true;       // skip the long sleep after this pass
   int alarmResetCounter = 0;  // handed to the alarm handling
   int ipChangeCounter = 0;    // seconds an IP change has been pending
-  int updateCounter = 0;      // update-file check, see clocktasks
+  network eth0{};                       // what the network tags last showed of eth0
+  int updateCounter           = 0;      // update-file check, see softwareupdate
   int viTimeoutCounter = 0;   // seconds a final V-I state has been shown
   bool viTimerRequested = false;  // the V-I timer asked for a start on the last check
   int maxIdleCurrent = 0;     // mA, "maxIdleCurrent" setting

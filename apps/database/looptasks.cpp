@@ -1,7 +1,4 @@
-#include "orxtags/handles.h"
 #include "looptasks.h"
-
-#include <dirent.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -9,6 +6,7 @@
 #include <string>
 
 #include "housekeeping.h"
+#include "orxtags/handles.h"
 #include "orxtime/clocktags.h"
 #include "platform/platform.h"
 #include "platform/shell.h"
@@ -21,14 +19,9 @@ namespace {
 // Tags by handle
 constexpr int kSetNoChange      = 83;                               // vxi_setnochange: unsaved settings
 constexpr int kErrorsInLogFile  = tags::vxi_errorsinlogfile;         // vxi_errorsinlogfile
-constexpr int kIpSetChange      = 90;                               // vxi_ipsetchange
-constexpr int kUpdateAvailable  = 91;                               // vxi_updateavailable
 constexpr int kMaster           = tags::vxo_master;                  // vxo_master
 constexpr int kSumAlarmReset    = tags::vxo_sumalarmreset;           // vxo_sumalarmreset
 constexpr int kMasterSync       = 163;                              // vxo_mastersync
-constexpr int kIpApply          = 192;                              // vxo_ipapply
-constexpr int kUpdateExecute    = 193;                              // vxo_updateexecute
-constexpr int kUpdateRemove     = 194;                              // vxo_updateremove
 constexpr int kErrLogSize       = tags::vxi_errlogsize;              // vxi_errlogsize
 constexpr int kHeartbeat        = 480;                              // vxi_heartbeat
 constexpr int kRatioSecCurr     = tags::vxo_ratioseccurr;            // vxo_ratioseccurr
@@ -41,33 +34,13 @@ constexpr int kIdleCurrentLimit = internal::kMaxIdleCurrent;        // maximum i
 constexpr int kModbusRefresh    = internal::kModbusRefreshCounter;  // register server synchronisation counter
 
 constexpr int kMasterSyncSecond = 86340;     // 23:59:00
-constexpr int kIpChangeTimeout = 60;         // seconds
 constexpr int kHeartbeatStuckSeconds = 10;
-constexpr int kLowestUpdateCounter = -999999;
-constexpr int kUpdateOfferCounter = -1;      // below: offer a manual update
-constexpr int kUpdateExecuteCounter = 3;     // from here: execute an automatic update
-constexpr const char* kUpdateDirectory = "/home/ftp";
 
 void setTag(int handle, int value) {
   int ignored = 0;
   dbSetValueByHandle(handle, value, &ignored);
 }
 int tag(int handle) { return dbReadValueByHandle(handle); }
-
-// Whether a file whose name starts with prefix lies in the unit directory.
-bool fileWithPrefixExists(const char* unitDirectory, const char* prefix) {
-  DIR* directory = opendir(orvix::platform::resolvePath(unitDirectory).c_str());
-  if (directory == nullptr) return false;
-  bool found = false;
-  while (const dirent* entry = readdir(directory)) {
-    if (std::strncmp(entry->d_name, prefix, std::strlen(prefix)) == 0) {
-      found = true;
-      break;
-    }
-  }
-  closedir(directory);
-  return found;
-}
 
 }  // namespace
 
@@ -102,11 +75,6 @@ bool restartDspOnRequest(Daemon& daemon) { return restartDspCheck(daemon); }
 
 bool reportUnsavedSettings(Daemon&) {
   setTag(kSetNoChange, checkForModifications() ? 1 : 0);
-  return false;
-}
-
-bool countIpChangeSeconds(Daemon& daemon) {
-  daemon.ipChangeCounter = tag(kIpSetChange) == 1 ? daemon.ipChangeCounter + 1 : 0;
   return false;
 }
 
@@ -197,15 +165,6 @@ bool checkModbusLogSize(Daemon& daemon) {
   return true;
 }
 
-bool endIpChangeWait(Daemon& daemon) {
-  if (daemon.ipChangeCounter > kIpChangeTimeout) {
-    daemon.ipChangeCounter = 0;
-    setTag(kIpSetChange, 0);
-    setTag(kIpApply, 0);
-  }
-  return false;
-}
-
 bool updateIdleCurrentLimit(Daemon& daemon) {
   setTag(kIdleCurrentLimit, (tag(kRatioSecCurr) * daemon.maxIdleCurrent + 500) / 1000);
   return false;
@@ -215,29 +174,4 @@ bool takeModbusPollRate(Daemon&) {
   setTag(kModbusPollRate, tag(kModbusRequests));
   setTag(kModbusRequests, 0);
   return false;
-}
-
-bool checkUpdateFiles(Daemon& daemon) {
-  int& counter = daemon.updateCounter;
-  if (!fileWithPrefixExists(kUpdateDirectory, "vxupdate")) {
-    counter = 0;
-    setTag(kUpdateExecute, 0);
-    setTag(kUpdateAvailable, 0);
-  } else if (fileWithPrefixExists(kUpdateDirectory, "vxupdateAuto")) {
-    // An automatic update is executed after it has been seen on three checks.
-    setTag(kUpdateAvailable, 0);
-    ++counter;
-    setTag(kUpdateRemove, 0);
-    if (counter <= 1) {
-      setTag(kUpdateExecute, 0);
-      if (counter < kUpdateOfferCounter) setTag(kUpdateAvailable, 1);
-    }
-    if (counter >= kUpdateExecuteCounter) setTag(kUpdateExecute, 1);
-  } else {
-    // A manual update is offered to the operator.
-    counter = std::max(counter - 1, kLowestUpdateCounter);
-    if (counter < kUpdateOfferCounter) setTag(kUpdateAvailable, 1);
-    if (counter >= kUpdateExecuteCounter) setTag(kUpdateExecute, 1);
-  }
-  return true;
 }

@@ -13,7 +13,6 @@ bool saveOnRequest(Daemon& daemon);           // checkSaveSettings
 bool restoreDefaultsOnRequest(Daemon& daemon);  // checkSetDefaults
 bool restartDspOnRequest(Daemon& daemon);     // restartDspCheck
 bool reportUnsavedSettings(Daemon& daemon);   // vxi_setnochange = checkForModifications
-bool countIpChangeSeconds(Daemon& daemon);    // how long an IP change has been pending
 bool runSignalTest(Daemon& daemon);           // signalTestStateLoop
 bool runClockTasks(Daemon& daemon);           // the clock schedule, slot 19
 
@@ -27,7 +26,5 @@ bool countAlarmReset(Daemon& daemon);        // the alarm-reset counter
 // Clock tasks (slot 19, by the seconds of the day)
 bool writeHardwareClock(Daemon& daemon);
 bool checkModbusLogSize(Daemon& daemon);
-bool endIpChangeWait(Daemon& daemon);
 bool updateIdleCurrentLimit(Daemon& daemon);
 bool takeModbusPollRate(Daemon& daemon);
-bool checkUpdateFiles(Daemon& daemon);

@@ -5,9 +5,12 @@
 #include "alarmtasks.h"
 #include "energisationtasks.h"
 #include "looptasks.h"
+#include "networksettings.h"
 #include "optimisationtasks.h"
 #include "rappingtask.h"
+#include "softwareupdate.h"
 #include "statistics.h"
+#include "timesettings.h"
 #include "vimeasurement.h"
 
 namespace {
@@ -34,10 +37,14 @@ constexpr ScheduledTask kLoopSchedule[] = {
     {runSetAuxCurr,             inSlots({7}),        "setAuxCurr"},
     {publishErrorStatistics,    inSlots({7}),        "updateErrorStatistics"},
     {runCollectorArea,          inSlots({7}),        "collectorArea"},
+    {dumpSystemInfoRequest,     inSlots({7}),        "updateFtpSystemInfo"},
     {restartDspOnRequest,       inSlots({7}),        "restartDspCheck"},
     {reportUnsavedSettings,     inSlots({8}),        "checkForModifications"},
     {raiseLocalRemoteWarning,   inSlots({8}),        "checkExternalControlBlocked"},
+    {holdNetworkEdit,           inSlots({9}),        "network edit pending"},
     {countIpChangeSeconds,      inSlots({9}),        "IP-change counter"},
+    {applyNetworkRequest,       inSlots({9}),        "apply network settings"},
+    {applyTimeRequest,          inSlots({9}),        "apply time settings"},
     {countStatistics,           inSlots({10}),       "updateStatistics"},
     {serveViRequests,           inSlots({10}),       "V-I requests"},
     {superviseViMeasurement,    inSlots({11}),       "V-I supervision"},
@@ -46,6 +53,7 @@ constexpr ScheduledTask kLoopSchedule[] = {
     {runDynamicLimits,          inSlots({12}),       "dynamicLimits"},
     {runRiseTimeCalculations,   inSlots({12}),       "handleRiseTimeCalculations"},
     {runSparkRecoveryCurve,     inSlots({12}),       "sparkRecoveryCurve"},
+    {handleUpdateRequest,       inSlots({12}),       "handleUpdate"},
     {blinkLeds,                 inSlots({13}),       "signalLed"},
     {startTimerSimulation,      inSlots({13}),       "runTimerSimulation"},
     {runViMin,                  inSlots({13}),       "viMin"},
@@ -77,9 +85,11 @@ constexpr ClockTask kClockSchedule[] = {
     {runUpdateComSpeed,       10,     2,     "updateComSpeed"},
     {runSetPositionString,    10,     2,     "setPositionString"},
     {runPulseCurrentRatio,    10,     2,     "pulseCurrentRatioCalculation"},
+    {checkDspUpdate,          10,     2,     "checkDspUpdate"},
     {checkUpdateFiles,        10,     2,     "update-file check"},
     {runMaxMediumDvDt,        3,      0,     "maxMediumDvDt"},
     {runMasterModeSelector,   3,      0,     "masterModeSelector"},
+    {refreshNetworkInfo,      3,      0,     "updateNetworkInfo"},
 };
 // clang-format on
 

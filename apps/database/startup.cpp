@@ -1,34 +1,31 @@
-#include "orxtags/handles.h"
 #include "startup.h"
 
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "alarmtasks.h"
 #include "configuration.h"
 #include "mira/profile.h"
+#include "networksettings.h"
+#include "orxtags/handles.h"
 #include "orxtags/internaltags.h"
 #include "orxtags/storebuilder.h"
 #include "orxtime/clocktags.h"
 #include "platform/platform.h"
 #include "platform/shell.h"
 #include "settings.h"
-#include "statistics.h"
 #include "sharedmem/shmem.h"
 #include "sharedmem/tagaccess.h"
+#include "statistics.h"
 #include "tron.h"
+#include "unitsetting.h"
 
 namespace {
-
-using orvix::platform::shellQuote;
 
 constexpr const char* kStoreCreatedFlag = "/tmp/SHM_CREATED";
 constexpr const char* kTronFlag = "/home/root/TRON";
 constexpr const char* kJustUpdatedFlag = "/home/root/JUSTUPDATED";
-constexpr const char* kUnitIniFile = "/var/lib/orvix/orvix.ini";
-constexpr const char* kSettingReader = "confget";
 constexpr const char* kOwnRegisterServer = "127.0.0.1";
 constexpr int kOwnRegisterServerPort = 502;
 
@@ -53,16 +50,6 @@ constexpr int kViMinCurrent         = 1350;                          // V-I mini
 void setTag(int handle, int value) {
   int ignored = 0;
   dbSetValueByHandle(handle, value, &ignored);
-}
-
-// A setting of the unit's configuration file read through the setting reader; a
-// missing setting reads as 0.
-int readUnitSetting(const char* key) {
-  orvix::platform::ShellCommand command;
-  command.format("%s %s %s", kSettingReader, shellQuote(orvix::platform::resolvePath(kUnitIniFile)).c_str(), key);
-  char line[orvix::platform::kShellLineSize] = {};
-  if (command.fits()) exec_shell_command(command.text(), line);
-  return std::atoi(line);
 }
 
 void stampClock() {
@@ -169,6 +156,7 @@ constexpr StartupStep kStartupSteps[] = {
     {14, protectTags,          "open tags file"},
     {15, restoreSettings,      "saved settings"},
     {16, loadErrorLog,         "error log of the last run"},
+    {16, readNetworkInfo,      "network tags from eth0"},
     {16, loadStatistics,       "operating statistics"},
     {17, checkTronFlag,        "T/R set was on at reset"},
     {18, checkJustUpdatedFlag, "controller just updated"},

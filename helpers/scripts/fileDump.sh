@@ -11,6 +11,6 @@ mkdir -p "$image/home/ftp"
   df -k "$image/" | tail -n +2
   echo "unit programs:"
   for program in database regserver master rapqueue remoteio limiters scopegrab dspsim; do
-    pgrep -x "$program" >/dev/null 2>&1 && echo "  $program running"
+    if pgrep -x "$program" >/dev/null 2>&1; then echo "  $program running"; fi
   done
 } > "$out.tmp" && mv "$out.tmp" "$out"

@@ -11,13 +11,16 @@
 #include "energisationtasks.h"
 #include "looptasks.h"
 #include "mainloop.h"
+#include "networksettings.h"
 #include "optimisationtasks.h"
 #include "orxtime/clocktags.h"
 #include "rappingtask.h"
 #include "schedule.h"
+#include "softwareupdate.h"
 #include "sharedmem/tagaccess.h"
 #include "sharedmem/tagdefs.h"
 #include "statistics.h"
+#include "timesettings.h"
 #include "vimeasurement.h"
 
 namespace {
@@ -57,12 +60,14 @@ TEST(Schedule, EachSlotRunsItsFunctionsInOrder) {
       {4, {clearHistoryOnRequest, flagErrorsInLogFile}},
       {5, {saveOnRequest, restoreDefaultsOnRequest}},
       {6, {runMira}},
-      {7, {runSetCurrDens, runSetAuxCurr, publishErrorStatistics, runCollectorArea, restartDspOnRequest}},
+      {7, {runSetCurrDens, runSetAuxCurr, publishErrorStatistics, runCollectorArea, dumpSystemInfoRequest,
+           restartDspOnRequest}},
       {8, {reportUnsavedSettings, raiseLocalRemoteWarning}},
-      {9, {countIpChangeSeconds}},
+      {9, {holdNetworkEdit, countIpChangeSeconds, applyNetworkRequest, applyTimeRequest}},
       {10, {countStatistics, serveViRequests}},
       {11, {superviseViMeasurement}},
-      {12, {runSignalTest, runRappingScheduler, runDynamicLimits, runRiseTimeCalculations, runSparkRecoveryCurve}},
+      {12, {runSignalTest, runRappingScheduler, runDynamicLimits, runRiseTimeCalculations, runSparkRecoveryCurve,
+            handleUpdateRequest}},
       {13, {blinkLeds, startTimerSimulation, runViMin}},
       {19, {runClockTasks}},
   };
@@ -91,8 +96,9 @@ TEST(Schedule, EachSlotRunsItsFunctionsInOrder) {
   const Clock clock[] = {
       {writeHardwareClock, 3600, 0}, {checkModbusLogSize, 60, 1},  {endIpChangeWait, 60, 1},
       {updateIdleCurrentLimit, 60, 1}, {takeModbusPollRate, 10, 2}, {runUpdateComSpeed, 10, 2},
-      {runSetPositionString, 10, 2}, {runPulseCurrentRatio, 10, 2}, {checkUpdateFiles, 10, 2},
-      {runMaxMediumDvDt, 3, 0},      {runMasterModeSelector, 3, 0},
+      {runSetPositionString, 10, 2}, {runPulseCurrentRatio, 10, 2}, {checkDspUpdate, 10, 2},
+      {checkUpdateFiles, 10, 2},     {runMaxMediumDvDt, 3, 0},      {runMasterModeSelector, 3, 0},
+      {refreshNetworkInfo, 3, 0},
   };
   ASSERT_EQ(clockSchedule().size(), std::size(clock));
   for (size_t i = 0; i < std::size(clock); ++i) {

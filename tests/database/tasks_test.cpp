@@ -16,54 +16,6 @@ namespace {
 
 using orvix::testing::DaemonTest;
 
-constexpr int kUpdateAvailable = 91;
-constexpr int kUpdateExecute = 193;
-constexpr int kUpdateRemove = 194;
-
-class UpdateFileTest : public DaemonTest {
- protected:
-  void check() { EXPECT_TRUE(checkUpdateFiles(daemon_)); }
-};
-
-TEST_F(UpdateFileTest, AutomaticUpdateExecutesOnTheThirdCheck) {
-  image_.writeFile("/home/ftp/vxupdate_2.1.tar", "x");
-  image_.writeFile("/home/ftp/vxupdateAuto", "");
-  setTag(kUpdateRemove, 1);
-  check();
-  check();
-  EXPECT_EQ(tag(kUpdateExecute), 0);
-  EXPECT_EQ(tag(kUpdateRemove), 0);
-  check();
-  EXPECT_EQ(daemon_.updateCounter, 3);
-  EXPECT_EQ(tag(kUpdateExecute), 1);
-  EXPECT_EQ(tag(kUpdateAvailable), 0);
-}
-
-TEST_F(UpdateFileTest, ManualUpdateIsOfferedFromTheSecondCheck) {
-  image_.writeFile("/home/ftp/vxupdate_2.1.tar", "x");
-  check();
-  EXPECT_EQ(daemon_.updateCounter, -1);
-  EXPECT_EQ(tag(kUpdateAvailable), 0);
-  check();
-  EXPECT_EQ(tag(kUpdateAvailable), 1);
-  EXPECT_EQ(tag(kUpdateExecute), 0);
-  daemon_.updateCounter = -999999;
-  check();
-  EXPECT_EQ(daemon_.updateCounter, -999999);
-}
-
-TEST_F(UpdateFileTest, AutomaticCountCarriesOverAndRemovalResets) {
-  image_.writeFile("/home/ftp/vxupdate_2.1.tar", "x");
-  daemon_.updateCounter = 5;  // the automatic flag file went away after three checks
-  check();
-  EXPECT_EQ(tag(kUpdateExecute), 1);
-  unlink(image_.path("/home/ftp/vxupdate_2.1.tar").c_str());
-  check();
-  EXPECT_EQ(daemon_.updateCounter, 0);
-  EXPECT_EQ(tag(kUpdateExecute), 0);
-  EXPECT_EQ(tag(kUpdateAvailable), 0);
-}
-
 class TaskTest : public DaemonTest {};
 
 TEST_F(TaskTest, AlarmResetCounter) {
@@ -75,16 +27,6 @@ TEST_F(TaskTest, AlarmResetCounter) {
   daemon_.alarmResetCounter = 3;
   countAlarmReset(daemon_);
   EXPECT_EQ(daemon_.alarmResetCounter, 2);
-}
-
-TEST_F(TaskTest, IpChangeTimesOutAfterAMinute) {
-  setTag(90, 1);
-  setTag(192, 1);
-  for (int second = 0; second < 61; ++second) countIpChangeSeconds(daemon_);
-  endIpChangeWait(daemon_);
-  EXPECT_EQ(tag(90), 0);
-  EXPECT_EQ(tag(192), 0);
-  EXPECT_EQ(daemon_.ipChangeCounter, 0);
 }
 
 TEST_F(TaskTest, ClockTasksBySecondsOfDay) {
