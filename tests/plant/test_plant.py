@@ -37,6 +37,8 @@ SAVESET = 105
 NODEADDRESS = 621
 FIELDPOSITION = 622
 SEND_COUNTER = 1136  # broadcasts the master sent
+IP_ADDRESS, IP_GATEWAY, IP_NETMASK = 906, 907, 908  # network byte order
+HOLD_IP_ADDRESS = 1546  # holding registers of vxo_ipaddress, low word first
 
 
 def skip_reason():
@@ -189,6 +191,39 @@ class Plant(unittest.TestCase):
         self.assertEqual(self.stores[1].value(FIELDPOSITION), ord("H"))
         self.assertEqual([store.value(NODEADDRESS) for store in self.stores], list(range(1, UNITS + 1)))
         self.assertTrue(wait_for(lambda: self.master().value(MASTERTOTALNR) == UNITS, 30))
+
+    def test_7_network_tags_show_eth0_and_a_new_address_is_applied(self):
+        unit = self.units[1]
+        subnet = unit["address"].rsplit(".", 1)[0]
+        in_memory = lambda text: int.from_bytes(socket.inet_aton(text), "little")
+        store = self.stores[1]
+        self.assertTrue(wait_for(lambda: store.value(IP_ADDRESS) == in_memory(unit["address"]), 10))
+        self.assertEqual(store.value(IP_NETMASK), in_memory("255.255.255.0"))
+        self.assertEqual(store.value(IP_GATEWAY), in_memory(subnet + ".254"))
+
+        new = in_memory(subnet + ".99")
+        writer = ("from pymodbus.client import ModbusTcpClient; import sys; c = ModbusTcpClient(sys.argv[1], port=502); "
+                  "c.connect(); sys.exit(c.write_registers(%d, [%d, %d], slave=1).isError())"
+                  % (HOLD_IP_ADDRESS, new & 0xFFFF, new >> 16))
+        done = subprocess.run(["ip", "netns", "exec", self.bridge, "/usr/bin/python3", "-c", writer, unit["address"]],
+                              timeout=30)
+        self.assertEqual(done.returncode, 0)
+        self.assertTrue(wait_for(lambda: store.value(IP_ADDRESS) == new, 10))
+        peer = ["ip", "netns", "exec", self.bridge, "/usr/bin/python3", "-c", PEER]
+        done = subprocess.run(peer + ["I Command;No:002-002;Mn:099;St:vxo_ipapply:1;", "Set Ok;Mn:002;"],
+                              stdout=subprocess.PIPE, text=True, timeout=60)
+        self.assertEqual(done.returncode, 0)
+        interface_file = os.path.join(unit["root"], "etc/systemd/network/20-wired.network")
+        self.assertTrue(wait_for(lambda: os.path.exists(interface_file), 10))
+        self.assertEqual(read_text(interface_file), "# ORVIX eth0 config\n[Match]\nName=eth0\n\n[Network]\n"
+                         f"Address={subnet}.99/24\nGateway={subnet}.254\n")
+        commands = read_text(os.path.join(unit["root"], "var/log/host-commands.log"))
+        for command in (f"ifconfig eth0 {subnet}.99\n", "ifconfig eth0 netmask 255.255.255.0\n",
+                        f"ip route add default via {subnet}.254 dev eth0\n", "systemctl restart systemd-networkd\n"):
+            self.assertIn(command, commands)
+        # The stand-ins changed nothing: the tags show the unit's eth0 again.
+        self.assertTrue(wait_for(lambda: store.value(IP_ADDRESS) == in_memory(unit["address"]), 10))
+
 
 if __name__ == "__main__":
     reason = skip_reason()
