@@ -195,7 +195,7 @@ class Plant(unittest.TestCase):
     def test_7_network_tags_show_eth0_and_a_new_address_is_applied(self):
         unit = self.units[1]
         subnet = unit["address"].rsplit(".", 1)[0]
-        in_memory = lambda text: int.from_bytes(socket.inet_aton(text), "little")
+        in_memory = lambda text: int.from_bytes(socket.inet_aton(text), "little", signed=True)  # as the store reads
         store = self.stores[1]
         self.assertTrue(wait_for(lambda: store.value(IP_ADDRESS) == in_memory(unit["address"]), 10))
         self.assertEqual(store.value(IP_NETMASK), in_memory("255.255.255.0"))
@@ -204,7 +204,7 @@ class Plant(unittest.TestCase):
         new = in_memory(subnet + ".99")
         writer = ("from pymodbus.client import ModbusTcpClient; import sys; c = ModbusTcpClient(sys.argv[1], port=502); "
                   "c.connect(); sys.exit(c.write_registers(%d, [%d, %d], slave=1).isError())"
-                  % (HOLD_IP_ADDRESS, new & 0xFFFF, new >> 16))
+                  % (HOLD_IP_ADDRESS, new & 0xFFFF, (new >> 16) & 0xFFFF))
         done = subprocess.run(["ip", "netns", "exec", self.bridge, "/usr/bin/python3", "-c", writer, unit["address"]],
                               timeout=30)
         self.assertEqual(done.returncode, 0)
@@ -217,7 +217,10 @@ class Plant(unittest.TestCase):
         self.assertTrue(wait_for(lambda: os.path.exists(interface_file), 10))
         self.assertEqual(read_text(interface_file), "# ORVIX eth0 config\n[Match]\nName=eth0\n\n[Network]\n"
                          f"Address={subnet}.99/24\nGateway={subnet}.254\n")
-        commands = read_text(os.path.join(unit["root"], "var/log/host-commands.log"))
+        log = os.path.join(unit["root"], "var/log/host-commands.log")
+        restarted = lambda: os.path.exists(log) and "systemctl restart systemd-networkd" in read_text(log)
+        self.assertTrue(wait_for(restarted, 10))  # the network is restarted last
+        commands = read_text(log)
         for command in (f"ifconfig eth0 {subnet}.99\n", "ifconfig eth0 netmask 255.255.255.0\n",
                         f"ip route add default via {subnet}.254 dev eth0\n", "systemctl restart systemd-networkd\n"):
             self.assertIn(command, commands)
