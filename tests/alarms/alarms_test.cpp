@@ -254,11 +254,14 @@ TEST_F(LedTest, HeartbeatOnAAndDhcpOnB) {
   image_.writeFile("/sys/class/leds/Led A/brightness", "");
   image_.writeFile("/sys/class/leds/Led B/brightness", "");
   Daemon daemon;
-  setTag(191, 1);  // vxo_ipdhcp
+  // LED B shows whether eth0 has its address from DHCP, not the operator's vxo_ipdhcp setting.
+  daemon.eth0.dhcp = true;
+  setTag(191, 0);  // vxo_ipdhcp
   blinkLeds(daemon);  // the first call: odd
   EXPECT_EQ(image_.readFile("/sys/class/leds/Led A/brightness"), "1");
   EXPECT_EQ(image_.readFile("/sys/class/leds/Led B/brightness"), "1");
-  setTag(191, 0);
+  daemon.eth0.dhcp = false;
+  setTag(191, 1);
   blinkLeds(daemon);
   EXPECT_EQ(image_.readFile("/sys/class/leds/Led A/brightness"), "0");
   EXPECT_EQ(image_.readFile("/sys/class/leds/Led B/brightness"), "0");
