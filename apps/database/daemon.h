@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "energisationstate.h"
+#include "kora/kora.h"
 #include "mira/mira.h"
 #include "modbusclient.h"
 #include "network/network.h"
@@ -59,6 +60,7 @@ struct Daemon {
   uint8_t scopeRestartCounter = 0;  // passes until the scope program restarts
   StatisticsCounters statistics;
   EnergisationState energisation;   // sparks, limiter, modes and run command between passes
+  kora::KoraState kora;             // charge-ratio optimisation: tables and machines
   mira::MiraState mira;             // opacity history, limit time-out, profile
   SIGNALCHECK signalTest;           // the signal test between its once-a-second passes
 

@@ -22,6 +22,7 @@ constexpr ScheduledTask kLoopSchedule[] = {
     {updateDateTag,             inSlots({1}),        "date"},
     {runSetSpmString,           inSlots({1}),        "setSpmString"},
     {requestMasterSync,         inSlots({1}),        "master sync at 23:59:00"},
+    {runKoraOptimation,         inSlots({2, 15}),    "KORAOptimation"},
     {runCheckModeSettings,      inSlots({2, 15}),    "checkModeSettings"},
     {runCalculateImpedance,     inSlots({2, 15}),    "calculateImpedance"},
     // Last in its slot: the register server's pass that it starts finds this pass's values.
@@ -32,6 +33,8 @@ constexpr ScheduledTask kLoopSchedule[] = {
     {flagErrorsInLogFile,       inSlots({4, 17}),    "errors in log file"},
     {saveOnRequest,             inSlots({5, 18}),    "checkSaveSettings"},
     {restoreDefaultsOnRequest,  inSlots({5, 18}),    "checkSetDefaults"},
+    {runKoraReference,          inSlots({6}),        "KORAReferenceStateLoop"},
+    {runKoraTimer,              inSlots({6}),        "KORAOptimationStateLoop"},
     {runMira,                   inSlots({6}),        "MIRA"},
     {runSetCurrDens,            inSlots({7}),        "setCurrDens"},
     {runSetAuxCurr,             inSlots({7}),        "setAuxCurr"},

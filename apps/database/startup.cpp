@@ -6,6 +6,7 @@
 
 #include "alarmtasks.h"
 #include "configuration.h"
+#include "kora/steptable.h"
 #include "mira/profile.h"
 #include "networksettings.h"
 #include "orxtags/handles.h"
@@ -86,6 +87,11 @@ void readLoopSettings(Daemon& daemon) {
 
 void defineMeasurement(Daemon&) { tagstore::defineMeasurementTags(); }
 
+void loadKoraTables(Daemon& daemon) {
+  daemon.kora.shared.Uninitialized = -1;  // the first pass with KORA on initialises it
+  kora::loadKoraTable(kUnitIniFile, daemon.kora.shared);
+}
+
 void readMiraProfile(Daemon& daemon) { mira::getMiraDataFromIniFile(kUnitIniFile, daemon.mira.mira); }
 
 void applyPort(Daemon& daemon) { applyServerPort(daemon); }
@@ -149,6 +155,7 @@ constexpr StartupStep kStartupSteps[] = {
     {9,  defineInternal,       "internal tags"},
     {10, readLoopSettings,     "debug log handles, maximum idle current"},
     {11, defineMeasurement,    "measurement tags"},
+    {11, loadKoraTables,       "KORA step and field tables"},
     {11, readMiraProfile,      "MIRA power profile"},
     {12, applyPort,            "local/remote server port"},
     {13, finishDefinitions,    "name sort, versions, product code"},

@@ -55,11 +55,11 @@ TEST(Schedule, EachSlotRunsItsFunctionsInOrder) {
   using Tasks = std::vector<LoopTask>;
   const std::map<int, Tasks> expected = {
       {1, {updateDateTag, runSetSpmString, requestMasterSync}},
-      {2, {runCheckModeSettings, runCalculateImpedance, countModbusRefresh}},
+      {2, {runKoraOptimation, runCheckModeSettings, runCalculateImpedance, countModbusRefresh}},
       {3, {recordAlarms, publishStatusWord}},
       {4, {clearHistoryOnRequest, flagErrorsInLogFile}},
       {5, {saveOnRequest, restoreDefaultsOnRequest}},
-      {6, {runMira}},
+      {6, {runKoraReference, runKoraTimer, runMira}},
       {7, {runSetCurrDens, runSetAuxCurr, publishErrorStatistics, runCollectorArea, dumpSystemInfoRequest,
            restartDspOnRequest}},
       {8, {reportUnsavedSettings, raiseLocalRemoteWarning}},
