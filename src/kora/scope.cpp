@@ -26,6 +26,7 @@ constexpr int kStatusIdle  = 0;
 constexpr int kStatusBusy1 = 1;
 constexpr int kStatusBusy2 = 2;
 constexpr int kStatusDone  = 4;
+constexpr int kTriggerPass = 12;  // passes after the set-up before the trigger
 
 // clang-format off
 // Sample-rate code by the capture's current density d (µA/m²): the first row whose test holds.
@@ -138,10 +139,16 @@ bool ScopeStart(ScopeProtocol& scope) {
   }
   const int status = value(tag::kScopeGrabStatus);
   if (status == kStatusDone || status == kStatusIdle) {
+    // A capture quicker than our calls: the trigger was taken up and the scope is done
+    // again without ever showing busy to us. Waiting for busy would wait for ever.
+    if (scope.timer2 >= kTriggerPass && status == kStatusDone && value(tag::kScopeGrabTrigger) == 0) {
+      scope.timer2 = 0;
+      return true;
+    }
     if (value(tag::kRapping) != 0 || value(tag::kMeasurement) != 0) return false;
     if (scope.timer2 <= 13) {
       ++scope.timer2;
-      if (scope.timer2 == 12) {
+      if (scope.timer2 == kTriggerPass) {
         setTag(tag::kScopeGrabTrigger, 1);
         std::printf("trigger scope !!");
       }

@@ -17,7 +17,8 @@ int CoronaTimeValueScopeSetup(const KORA& kora, int failCount);
 // Full charge at step 1 with p % of the mode current limit.
 int currentOptimizationScopeSetup(int PercentageOfMaxCurrent);
 
-// Called once per pass until it returns true: the prepared capture has started.
+// Called once per pass until it returns true: the prepared capture has started (or has
+// already been taken up and finished).
 bool ScopeStart(ScopeProtocol& scope);
 // True from the third consecutive pass on which the capture is finished and valid.
 bool isScopeReady(ScopeProtocol& scope);

@@ -113,6 +113,14 @@ TEST_F(KoraMeasurementsTest, StartTriggersOnTheTwelfthPassAndWaitsForBusy) {
   set("vxo_scopegrabstatus", 1);  // the scope took the trigger
   EXPECT_TRUE(kora::ScopeStart(scope));
 
+  // A scope that takes the trigger and finishes between two passes has started too.
+  set("vxo_scopegrabstatus", 4);
+  set("vxo_scopegrabtrigger", 0);
+  for (int pass = 1; pass <= 12; ++pass) ASSERT_FALSE(kora::ScopeStart(scope)) << pass;
+  EXPECT_FALSE(kora::ScopeStart(scope));  // the trigger not yet taken up
+  set("vxo_scopegrabtrigger", 0);
+  EXPECT_TRUE(kora::ScopeStart(scope));
+
   // Busy without a trigger of ours: reset, and about ten passes before trying again.
   set("vxo_scopegrabstatus", 2);
   EXPECT_FALSE(kora::ScopeStart(scope));
