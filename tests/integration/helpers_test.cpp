@@ -2,6 +2,7 @@
 // the V-I measurement and the timer simulation as their callers see them.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -100,6 +101,8 @@ TEST_F(HelpersTest, MeasurementReportsProgressAndLeavesItsResults) {
 }
 
 TEST_F(HelpersTest, MeasurementWithoutItsSetUpReportsFailure) {
+  // The image has a custom set-up; a unit whose operator never uploaded one has none.
+  ASSERT_EQ(unlink(unit_.image().path("/home/ftp/customVi.ini").c_str()), 0);
   auto measurement = unit_.startProgram({UnitHarness::bin() + "/a_measurement", "/home/ftp/customVi.ini"}, "a_measurement");
   ASSERT_TRUE(UnitHarness::waitFor([] { return dbReadValueByHandle(1174) == 89; }, 5s));  // state 99
   EXPECT_EQ(measurement->waitForExit(5s), 1);
