@@ -13,13 +13,16 @@ namespace {
 
 namespace lw = scope::limiterword;
 
-constexpr double kSampleTimeUs        = 104.167;  // per unit of the divider
-constexpr double kLongestStepMs       = 0.02;     // integration step of the field
-constexpr int kSettlingHalfCycles     = 40;       // before the record starts
-constexpr int kSerialTransmissionFlag = 1323;     // vxo_serialtransmisson
-constexpr uint32_t kLargestField12    = 4095;
-constexpr uint32_t kLargestAngle      = 1023;  // 0.1 degree in 10 bits
-constexpr uint32_t kLargestDvdt       = 255;
+constexpr double kSampleTimeUs           = 104.167;  // per unit of the divider
+constexpr double kLongestStepMs          = 0.02;     // integration step of the field
+constexpr int kSettlingHalfCycles        = 40;       // before the record starts
+constexpr int kSerialTransmissionFlag    = 1323;     // vxo_serialtransmisson
+constexpr uint32_t kLargestField12       = 4095;
+constexpr uint32_t kLargestAngle         = 1023;  // 0.1 degree in 10 bits
+constexpr uint32_t kLargestDvdt          = 255;
+constexpr int64_t kSerialBitsPerSecond   = 115200;  // the scope's serial line
+constexpr int64_t kBitsPerByte           = 10;      // 8N1: start, eight data bits, stop
+constexpr int64_t kSerialBytesPerCapture = 16500;   // a whole capture on that line
 
 }  // namespace
 
@@ -31,6 +34,11 @@ bool halfCycleFires(int chargeRatio, long halfCycle) {
 
 int64_t captureDurationMs(int sampleRate) {
   return static_cast<int64_t>(scope::kMaxSamples * std::max(sampleRate, 1) * kSampleTimeUs / 1000.0);
+}
+
+int64_t transferDurationMs(int samples) {
+  const int64_t bytes = kSerialBytesPerCapture * std::clamp(samples, 0, scope::kMaxSamples) / scope::kMaxSamples;
+  return (bytes * kBitsPerByte * 1000 + kSerialBitsPerSecond - 1) / kSerialBitsPerSecond;
 }
 
 void recordCapture(const ScopeInputs& in, const ModelConstants& c, scope::Capture& capture) {
@@ -108,17 +116,19 @@ void ScopeRecorder::step(int64_t nowMs, DspRegisters& dsp, const ScopeInputs& in
     dsp[handle::kScopeTrigger] = 0;
     dsp[handle::kScopeStatus]  = kScopeSampling;
     recordCapture(inputs, c, *capture_);
-    readyAtMs_ = nowMs + captureDurationMs(inputs.sampleRate);
+    sampledAtMs_     = nowMs + captureDurationMs(inputs.sampleRate);
+    transferredAtMs_ = -1;
   }
-  if (readyAtMs_ < 0 || nowMs < readyAtMs_) return;
-  readyAtMs_ = -1;
-  if (!scope::publishCapture(*capture_)) {
-    std::fprintf(stderr, "dspsim: the capture could not be handed over\n");
-    return;
+  if (sampledAtMs_ >= 0 && nowMs >= sampledAtMs_) {
+    sampledAtMs_     = -1;
+    transferredAtMs_ = nowMs + transferDurationMs(capture_->captureLength);
+    int error        = 0;
+    dbSetValueByHandle(kSerialTransmissionFlag, 1, &error);
+    dsp[handle::kScopeStatus] = kScopeTransferring;
   }
-  int error = 0;
-  dbSetValueByHandle(kSerialTransmissionFlag, 1, &error);
-  dsp[handle::kScopeStatus] = kScopeTransferring;
+  if (transferredAtMs_ < 0 || nowMs < transferredAtMs_) return;
+  transferredAtMs_ = -1;
+  if (!scope::publishCapture(*capture_)) std::fprintf(stderr, "dspsim: the capture could not be handed over\n");
 }
 
 }  // namespace dspsim

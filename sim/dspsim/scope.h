@@ -35,16 +35,20 @@ void recordCapture(const ScopeInputs& inputs, const ModelConstants& c, scope::Ca
 
 // Milliseconds the samples of one capture take at this divider.
 int64_t captureDurationMs(int sampleRate);
+// Milliseconds a capture of this many samples takes on the serial line to the module.
+int64_t transferDurationMs(int samples);
 
 class ScopeRecorder {
  public:
   ScopeRecorder();
-  // One measurement set: a trigger is taken up, a finished capture is handed over.
+  // One measurement set: a trigger is taken up, a capture sampled is sent, a capture sent
+  // is handed over.
   void step(int64_t nowMs, DspRegisters& dsp, const ScopeInputs& inputs, const ModelConstants& c);
 
  private:
   std::unique_ptr<scope::Capture> capture_;
-  int64_t readyAtMs_ = -1;  // -1 while no capture is being taken
+  int64_t sampledAtMs_     = -1;  // end of the sampling; -1 while none is being taken
+  int64_t transferredAtMs_ = -1;  // end of the transfer; -1 while none is being sent
 };
 
 }  // namespace dspsim

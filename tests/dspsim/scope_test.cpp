@@ -82,6 +82,10 @@ TEST(ScopeCapture, TriggerIsTakenUpAndTheCaptureHandedOver) {
   recorder.step(1000 + 430, dsp, running(1, 1), kDefaults);
   EXPECT_EQ(dsp[handle::kScopeStatus], kScopeTransferring);
   EXPECT_EQ(dbReadValueByHandle(1323), 1);
+  // 16500 bytes at 115200 bit/s, ten bits a byte, take 1433 ms on the line.
+  recorder.step(1000 + 430 + 1425, dsp, running(1, 1), kDefaults);
+  EXPECT_FALSE(orvix::platform::fileExists(scope::kCaptureFile));
+  recorder.step(1000 + 430 + 1440, dsp, running(1, 1), kDefaults);
   auto taken = std::make_unique<scope::Capture>();
   std::string problem;
   ASSERT_EQ(scope::takeCapture(*taken, problem), scope::TakeResult::kTaken);
