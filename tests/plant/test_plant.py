@@ -6,22 +6,16 @@ independent peer on the plant network.
 
 Needs root and `ip netns`; exits 77 (skipped) otherwise.
 """
-import json
 import os
-import re
 import signal
-import socket
 import subprocess
-import sys
-import tempfile
 import time
 import unittest
 
 import orvixstore
+from plantharness import Plant as RunningPlant, namespace_pids, skip_if_not_possible
 from unitharness import wait_for
 
-SOURCE = os.environ.get("ORVIX_SOURCE_DIR", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
-SKIP = 77
 UNITS = 8
 UDP_PORT = 49200
 
@@ -39,19 +33,6 @@ FIELDPOSITION = 622
 SEND_COUNTER = 1136  # broadcasts the master sent
 IP_ADDRESS, IP_GATEWAY, IP_NETMASK = 906, 907, 908  # network byte order
 HOLD_IP_ADDRESS = 1546  # holding registers of vxo_ipaddress, low word first
-
-
-def skip_reason():
-    if os.geteuid() != 0:
-        return "not root"
-    if subprocess.run(["ip", "netns", "list"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode != 0:
-        return "no 'ip netns'"
-    return None
-
-
-def read_text(path):
-    with open(path) as f:
-        return f.read()
 
 
 PEER = r"""
@@ -83,42 +64,17 @@ class Plant(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.root = tempfile.mkdtemp(prefix="orvix-plant-")
-        cls.arguments = ["--units", str(UNITS), "--root", cls.root,
-                         "--shm-key", str(50000 + (os.getpid() % 4000) * 10), "--subnet", f"10.214.{os.getpid() % 250}"]
-        cls.log = open(os.path.join(cls.root, "run-plant.log"), "w+")
+        cls.plant = RunningPlant(UNITS, 50000 + (os.getpid() % 4000) * 10, f"10.214.{os.getpid() % 250}")
         cls.start()
 
     @classmethod
     def start(cls):
-        cls.log.truncate(0)
-        cls.plant = subprocess.Popen([os.path.join(SOURCE, "scripts", "run-plant")] + cls.arguments,
-                                     stdout=cls.log, stderr=subprocess.STDOUT)
-        ready = wait_for(lambda: "plant ready" in cls.read_log() or cls.plant.poll() is not None, 180, 0.2)
-        if not ready or cls.plant.poll() is not None:
-            cls.stop()
-            raise AssertionError("the plant did not come up:\n" + cls.read_log())
-        with open(os.path.join(cls.root, "plant.json")) as f:
-            cls.units = json.load(f)["units"]
-        cls.stores = [orvixstore.Store(unit["shm_key"]) for unit in cls.units]
-        cls.bridge = re.search(r"bridge namespace (\S+)", cls.read_log()).group(1)
-
-    @classmethod
-    def read_log(cls):
-        return read_text(cls.log.name)
-
-    @classmethod
-    def stop(cls):
-        if cls.plant.poll() is None:
-            cls.plant.send_signal(signal.SIGTERM)
-            cls.plant.wait(timeout=120)
-        for store in getattr(cls, "stores", []):
-            store.close()
+        cls.plant.start()
+        cls.units, cls.stores, cls.bridge = cls.plant.units, cls.plant.stores, cls.plant.bridge
 
     @classmethod
     def tearDownClass(cls):
-        cls.stop()
-        cls.log.close()
+        cls.plant.close()
 
     def master(self):
         return self.stores[0]
@@ -160,11 +116,10 @@ class Plant(unittest.TestCase):
 
     def test_5_silent_unit_drops_out_after_five_polls(self):
         namespace = self.units[7]["namespace"]
-        pids = subprocess.run(["ip", "netns", "pids", namespace], stdout=subprocess.PIPE, text=True).stdout.split()
-        masters = [pid for pid in pids if read_text(f"/proc/{pid}/comm").strip() == "master"]
+        masters = namespace_pids(namespace, "master")
         self.assertEqual(len(masters), 1)
         self.assertTrue(wait_for(lambda: self.master().value(MASTERTOTALNR) == UNITS, 20))
-        os.kill(int(masters[0]), signal.SIGTERM)
+        os.kill(masters[0], signal.SIGTERM)
         stopped_at = self.master().value(SEND_COUNTER)
         self.assertTrue(wait_for(lambda: self.master().value(MASTERTOTALNR) == UNITS - 1, 90))
         polls = self.master().value(SEND_COUNTER) - stopped_at
@@ -179,7 +134,7 @@ class Plant(unittest.TestCase):
         self.assertTrue(wait_for(lambda: self.stores[1].save_value(FIELDPOSITION) == ord("H"), 30))
 
         namespaces = [unit["namespace"] for unit in self.units] + [self.bridge]
-        self.stop()
+        self.plant.stop()
         listing = subprocess.run(["ip", "netns", "list"], stdout=subprocess.PIPE, text=True).stdout
         for namespace in namespaces:
             self.assertNotIn(namespace, listing)
@@ -229,9 +184,5 @@ class Plant(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    reason = skip_reason()
-    if reason:
-        print(f"plant test skipped ({reason}): it needs root and 'ip netns'; run it as root, "
-              "e.g. sudo ctest -R plant --output-on-failure")
-        sys.exit(SKIP)
+    skip_if_not_possible("plant test")
     unittest.main()
