@@ -64,7 +64,7 @@ for _ in sys.stdin:
 class Rapping(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.plant = Plant(UNITS, 90000 + (os.getpid() % 4000) * 10, f"10.215.{os.getpid() % 250}", cells=1)
+        cls.plant = Plant(UNITS, 130000 + (os.getpid() % 4000) * 10, f"10.216.{os.getpid() % 250}", cells=1)
         cls.plant.start()
         cls.units, cls.stores = cls.plant.units, cls.plant.stores
         cls.scheduler = cls.units[0]
