@@ -8,6 +8,7 @@ Needs root and `ip netns`; exits 77 (skipped) otherwise.
 """
 import os
 import signal
+import socket
 import subprocess
 import time
 import unittest
@@ -33,6 +34,11 @@ FIELDPOSITION = 622
 SEND_COUNTER = 1136  # broadcasts the master sent
 IP_ADDRESS, IP_GATEWAY, IP_NETMASK = 906, 907, 908  # network byte order
 HOLD_IP_ADDRESS = 1546  # holding registers of vxo_ipaddress, low word first
+
+
+def read_text(path):
+    with open(path) as f:
+        return f.read()
 
 
 PEER = r"""
