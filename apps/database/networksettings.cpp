@@ -21,6 +21,7 @@ constexpr int kIpApply     = 192;  // vxo_ipapply
 constexpr int kIpAddress   = 906;  // vxo_ipaddress, network byte order
 constexpr int kIpGateway   = 907;  // vxo_ipgateway, network byte order
 constexpr int kIpNetmask   = 908;  // vxo_ipnetmask, network byte order
+constexpr int kApplyChange = 923;  // vxo_applynetworkchange: the same request as vxo_ipapply
 // clang-format on
 
 constexpr int kReadAll           = 3;   // updateNetworkInfo: address, mask, gateway and DHCP
@@ -116,10 +117,11 @@ bool countIpChangeSeconds(Daemon& daemon) {
 }
 
 bool applyNetworkRequest(Daemon& daemon) {
-  if (tag(kIpApply) != 1) return false;
+  if (tag(kIpApply) != 1 && tag(kApplyChange) != 1) return false;
   applyNetworkSettings();
   // Applied or refused, the request is done and the tags show again what eth0 has.
   setTag(kIpApply, 0);
+  setTag(kApplyChange, 0);
   setTag(kIpSetChange, 0);
   daemon.ipChangeCounter = 0;
   readNetworkInfo(daemon);

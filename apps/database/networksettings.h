@@ -17,6 +17,6 @@ bool applyNetworkSettings();
 // Slot tasks
 bool holdNetworkEdit(Daemon& daemon);       // slot 9, before the IP-change count
 bool countIpChangeSeconds(Daemon& daemon);  // slot 9: how long an IP change has been pending
-bool applyNetworkRequest(Daemon& daemon);   // slot 9, on vxo_ipapply
+bool applyNetworkRequest(Daemon& daemon);   // slot 9, on vxo_ipapply or vxo_applynetworkchange
 bool endIpChangeWait(Daemon& daemon);       // slot 19, once a minute: an edit not applied in time
 bool refreshNetworkInfo(Daemon& daemon);    // slot 19, every 3 s while no change is pending

@@ -22,6 +22,7 @@ constexpr int kIpApply       = 192;  // vxo_ipapply
 constexpr int kIpAddress     = 906;  // vxo_ipaddress
 constexpr int kIpGateway     = 907;  // vxo_ipgateway
 constexpr int kIpNetmask     = 908;  // vxo_ipnetmask
+constexpr int kApplyChange   = 923;  // vxo_applynetworkchange
 constexpr int kNtpServer     = 925;  // vxo_ntpserverip
 constexpr int kTimeSyncOpt   = 927;  // vxo_timesyncopt
 constexpr int kTimeSyncApply = 928;  // vxo_timesyncapply
@@ -122,7 +123,9 @@ TEST_F(SettingsApplyTest, InvalidNetworkIsRefusedAndNothingWritten) {
 TEST_F(SettingsApplyTest, DhcpNeedsNoAddress) {
   editNetwork("0.0.0.0", "0.0.0.0", "0.0.0.0");
   setTag(kIpDhcp, 1);
-  applyNetwork();
+  setTag(kApplyChange, 1);  // the other name of the request
+  EXPECT_TRUE(applyNetworkRequest(daemon_));
+  EXPECT_EQ(tag(kApplyChange), 0);
   EXPECT_EQ(image_.readFile(kInterfaceFile), "# The loopback interface\n[Match]\nName=eth0\n\n[Network]\nDHCP=yes");
   EXPECT_NE(recorded().find("systemctl restart systemd-networkd"), std::string::npos);
 }
