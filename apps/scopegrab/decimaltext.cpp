@@ -1,9 +1,11 @@
 #include "decimaltext.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 
 namespace scopegrab {
 
@@ -22,16 +24,18 @@ DecimalText decimalText(double value) {
   if (tenths < -kLargestTenths) tenths = -kLargestTenths;
   const long long t = static_cast<long long>(tenths);
   if (t == 0) {
-    std::snprintf(out.text, sizeof out.text, "0.00");
+    std::memcpy(out.text, "0.00", 5);
     return out;
   }
+  // Written by hand: a capture takes some 30000 of these, and formatting them through
+  // snprintf cost more than every analysis together.
   const long long magnitude = std::llabs(t);
-  const char* sign          = t < 0 ? "-" : "";
-  if (magnitude < 10) {
-    std::snprintf(out.text, sizeof out.text, "%s.%lld", sign, magnitude);
-  } else {
-    std::snprintf(out.text, sizeof out.text, "%s%lld.%lld", sign, magnitude / 10, magnitude % 10);
-  }
+  char* p                   = out.text;
+  if (t < 0) *p++ = '-';
+  if (magnitude >= 10) p = std::to_chars(p, std::end(out.text) - 3, magnitude / 10).ptr;
+  *p++ = '.';
+  *p++ = static_cast<char>('0' + magnitude % 10);
+  *p   = '\0';
   return out;
 }
 
