@@ -6,6 +6,7 @@
 
 #include "curvefile.h"
 #include "decimaltext.h"
+#include "saturate.h"
 #include "scopetags.h"
 
 namespace scopegrab {
@@ -88,6 +89,8 @@ bool chargeAverage(const sampleInfo& info, const CaptureSettings& s, bool alread
     std::printf("q full and trunc == 0 %d \n", 1);
     return false;
   }
+  // A sample that is no number makes no charge KORA could compare.
+  if (!std::isfinite(qFull) || !std::isfinite(qTrunc)) return false;
   if (readTag(tag::vxi_rapping) == 1) {
     std::printf("rapping during measurement %d \n", 1);
     return false;
@@ -97,8 +100,8 @@ bool chargeAverage(const sampleInfo& info, const CaptureSettings& s, bool alread
     return false;
   }
   shiftKoraHistory();
-  writeTag(tag::kQFull[0], static_cast<int>(qFull * 10 + 10000));
-  writeTag(tag::kQTrunc[0], static_cast<int>(qTrunc * 10 + 10000));
+  writeTag(tag::kQFull[0], saturatedInt(qFull * 10 + 10000));
+  writeTag(tag::kQTrunc[0], saturatedInt(qTrunc * 10 + 10000));
   writeTag(tag::kStep[0], readTag(tag::vxi_koratestfr));
   writeTag(tag::kTime[0], readTag(tag::vxo_time));
   writeTag(tag::kQCurr[0], readTag(tag::vxi_koracurrentlimit));
@@ -146,7 +149,7 @@ void coronaOnset(const sampleInfo& info, const CaptureSettings& s) {
   int coronaKv   = 0;  // 0.1 kV
   int coronaTime = 0;  // 0.1 ms
   if (corona > 0) {
-    coronaKv   = static_cast<int>(y[corona] * 5);
+    coronaKv   = saturatedInt(y[corona] * 5);
     coronaTime = static_cast<int>(st * corona / 100);
   } else {
     std::printf("no corona found ");
@@ -154,7 +157,7 @@ void coronaOnset(const sampleInfo& info, const CaptureSettings& s) {
     coronaTime           = lfFr > 0 ? static_cast<int>(500000000LL / lfFr + 1) : 0;
     float highest        = 0;
     for (int i = std::max(m - 4, 0); i <= m - 1; ++i) highest = std::max(highest, y[i]);
-    coronaKv = static_cast<int>(5 * highest);
+    coronaKv = saturatedInt(5 * highest);
   }
   writeTag(tag::vxi_koracoronakv, coronaKv);
   writeTag(tag::vxi_korameasuredcoronatime, coronaTime);
@@ -283,10 +286,9 @@ void pulseView(const sampleInfo& info, const CaptureSettings& s) {
   }
   if (secondLowest == INFINITY) secondLowest = lowest == INFINITY ? 0 : lowest;
   const int k        = samplesIn(readTag(tag::vxo_korausedcoronatime), s);
-  const int coronaKv = k > 0 && k <= info.smallestPulseLength && k < kPulsePositions
-                           ? static_cast<int>(lowPass[k] * 5)
-                           : static_cast<int>(10 * secondLowest);
-  const int peakKv   = static_cast<int>(10 * peak);
+  const int coronaKv = k > 0 && k <= info.smallestPulseLength && k < kPulsePositions ? saturatedInt(lowPass[k] * 5)
+                                                                                     : saturatedInt(10 * secondLowest);
+  const int peakKv   = saturatedInt(10 * peak);
   writeTag(tag::vxi_coronavalleyfromscope, coronaKv);
   writeTag(tag::vxi_peakvoltagefromscope, peakKv);
   writeTag(internal::kPulseViewCounter, readTag(internal::kPulseViewCounter) + 1);

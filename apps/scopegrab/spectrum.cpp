@@ -6,6 +6,8 @@
 #include <cstring>
 #include <numbers>
 
+#include "saturate.h"
+
 namespace scopegrab {
 namespace {
 
@@ -103,7 +105,7 @@ int signalStrength(const FFT& fft, int bins, double d, std::span<const double> c
       if (bin > low && bin < high) inBand += kBandWeight[c] * power;
     }
   }
-  return static_cast<int>(100.0 * inBand / total);
+  return saturatedInt(100.0 * inBand / total);
 }
 
 }  // namespace scopegrab

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <complex>
+#include <limits>
+#include <limits>
 #include <memory>
 #include <numbers>
 #include <random>
@@ -112,6 +114,24 @@ TEST_F(AnalysisTest, ChargeAverageOfFullFiring) {
   EXPECT_EQ(curve.substr(0, curve.find('\n')), "Sample,kV,Qfull,Qtrunc");
   EXPECT_EQ(std::count(curve.begin(), curve.end(), '\n'), 1 + 23);
   EXPECT_NE(curve.find("\n0.00,40.0,"), std::string::npos);
+}
+
+// A capture may carry any float: a sample that is no number gives no charge result and a
+// signal quality of 0, never an undefined conversion.
+TEST_F(AnalysisTest, SamplesThatAreNoNumberGiveNoResult) {
+  set("vxo_korausedcoronatime", 20);
+  set("vxi_koralastqfull01", 12345);
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  run(kChargeView, 8, 10000, PulseTrain{.voltageKv = [&](int p) { return p == 3 ? nan : 60.0f - p; }});
+  EXPECT_EQ(readTag(internal::kBadMeasurement), 1);
+  EXPECT_EQ(value("vxi_koralastqfull01"), 12345);
+
+  fillCapture(scope_->capture(), PulseTrain{.voltageKv = [](int) { return 60.0f; }});
+  scope_->capture().CAPBuffers[scope::CH_V].Value[100] = std::numeric_limits<float>::infinity();
+  set("vxo_scopeview2type", kSpectrumView);
+  set("vxi_primaryvoltsq", 55);
+  scope_->SaveToFile(kFreshCapture);
+  EXPECT_EQ(value("vxi_primaryvoltsq"), 0);
 }
 
 // KORA at ratio 1:2 (every other half cycle, so every pulse in the same phase): pulses of
