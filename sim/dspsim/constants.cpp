@@ -1,12 +1,8 @@
 #include "constants.h"
 
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
-#include <cstring>
 
-#include "inihandler/inihandler.h"
-#include "platform/platform.h"
+#include "inihandler/intsettings.h"
 
 namespace dspsim {
 namespace {
@@ -37,62 +33,16 @@ constexpr ConstantRow kConstantRows[] = {
 };
 // clang-format on
 
-const ConstantRow* findRow(const char* key) {
-  for (const ConstantRow& row : kConstantRows) {
-    if (std::strcmp(row.key, key) == 0) return &row;
-  }
-  return nullptr;
-}
-
-bool parseInt(const char* text, long& value) {
-  errno     = 0;
-  char* end = nullptr;
-  value     = std::strtol(text, &end, 10);
-  return errno == 0 && end != text && *end == '\0';
-}
-
 }  // namespace
 
 std::span<const ConstantRow> constantRows() { return kConstantRows; }
 
 ModelConstants applyConstants(INIFile* ini, std::string& problems) {
-  ModelConstants constants;
-  for (size_t i = 0; i < ini->size; ++i) {
-    const INIKeyValue& entry = ini->data[i];
-    const ConstantRow* row   = findRow(entry.key);
-    if (row == nullptr) {
-      problems += std::string("unknown key ") + entry.key + "\n";
-      continue;
-    }
-    long value = 0;
-    if (!parseInt(entry.value, value) || value < row->min || value > row->max) {
-      problems += std::string(entry.key) + "=" + entry.value + " is not a number in " + std::to_string(row->min) +
-                  ".." + std::to_string(row->max) + ", default kept\n";
-      continue;
-    }
-    constants.*(row->field) = static_cast<int>(value);
-  }
-  return constants;
+  return orvix::applyIntSettings(ini, constantRows(), problems);
 }
 
 ModelConstants loadConstants(const char* unitPath, std::string& problems) {
-  if (!orvix::platform::fileExists(unitPath)) {
-    problems += std::string("no ") + unitPath + ", the defaults apply\n";
-    return ModelConstants{};
-  }
-  INIFile* ini = ini_create();
-  if (ini == nullptr) {
-    problems += "out of memory reading the constants\n";
-    return ModelConstants{};
-  }
-  ModelConstants constants;
-  if (ini_read_file(ini, unitPath) != 1) {
-    problems += std::string(unitPath) + " is malformed, the defaults apply\n";
-  } else {
-    constants = applyConstants(ini, problems);
-  }
-  ini_destroy(ini);
-  return constants;
+  return orvix::loadIntSettings(unitPath, constantRows(), problems);
 }
 
 }  // namespace dspsim

@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-struct INIFile;
+#include "inihandler/intsettings.h"
 
 namespace dspsim {
 
@@ -31,12 +31,7 @@ struct ModelConstants {
 };
 
 // One INI key: the field it sets and the values it accepts (the default is the field's own).
-struct ConstantRow {
-  const char* key;
-  int ModelConstants::*field;
-  int min;
-  int max;
-};
+using ConstantRow = orvix::IntSetting<ModelConstants>;
 
 std::span<const ConstantRow> constantRows();
 
