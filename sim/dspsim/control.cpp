@@ -1,6 +1,7 @@
 #include "control.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -38,6 +39,18 @@ bool parseRequest(std::string_view line, Request& request, std::string& why) {
   if (verb == "heartbeat" && (argument == "stop" || argument == "run")) {
     request.kind = argument == "stop" ? RequestKind::kHeartbeatStop : RequestKind::kHeartbeatRun;
     return true;
+  }
+  if (verb == "aux") {
+    request.kind = RequestKind::kAuxInput;
+    const std::string digits(argument);
+    char* end          = nullptr;
+    const long current = std::strtol(digits.c_str(), &end, 10);
+    const bool valid   = !digits.empty() && *end == '\0' && current >= 0 && current <= kAuxInputMost;
+    request.auxInput   = static_cast<int>(current);
+    if (!valid) {
+      why = "the auxiliary input takes 0.." + std::to_string(kAuxInputMost) + " (0.1 mA), not '" + digits + "'";
+    }
+    return valid;
   }
   why = "not understood: '" + std::string(line) + "'";
   return false;

@@ -11,14 +11,18 @@
 
 namespace dspsim {
 
-enum class RequestKind { kRaiseAlarm, kSpark, kArc, kHeartbeatStop, kHeartbeatRun };
+enum class RequestKind { kRaiseAlarm, kSpark, kArc, kHeartbeatStop, kHeartbeatRun, kAuxInput };
+
+constexpr int kAuxInputMost = 250;  // 0.1 mA: the auxiliary input reads 0 .. 25 mA
 
 struct Request {
   RequestKind kind;
   const DspAlarm* alarm = nullptr;  // for kRaiseAlarm
+  int auxInput          = 0;        // for kAuxInput: 0.1 mA
 };
 
-// One request per line: "raise <alarm tag name>", "spark", "arc", "heartbeat stop", "heartbeat run";
+// One request per line: "raise <alarm tag name>", "spark", "arc", "heartbeat stop", "heartbeat run",
+// "aux <0.1 mA>";
 // blank lines and lines starting with '#' are skipped. A line that is not understood adds
 // "line <n>: <why>" to problems and is skipped.
 std::vector<Request> parseControlText(std::string_view text, std::string& problems);

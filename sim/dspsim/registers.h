@@ -70,6 +70,7 @@ constexpr int kAccArc                 = 239;  // both ways, accumulated
 constexpr int kAccDoubleSpark         = 240;  // both ways, accumulated
 constexpr int kAmbientTemp            = 248;  // 0.1 C
 constexpr int kLineFrequency          = 249;  // 0.1 Hz
+constexpr int kTestAuxInp1            = 283;  // 0.1 mA, the 4-20 mA auxiliary input
 constexpr int kSecDvdt                = 364;  // kV/ms, normal rate of rise
 constexpr int kSparkDvdt              = 365;  // kV/ms, at the last spark
 constexpr int kIdleCurrent            = 367;  // mA

@@ -36,6 +36,9 @@ void SignalProcessor::handle(const Request& request) {
     case RequestKind::kHeartbeatRun:
       heartbeatStopped_ = false;
       break;
+    case RequestKind::kAuxInput:
+      dsp_[handle::kTestAuxInp1] = request.auxInput;
+      break;
   }
 }
 

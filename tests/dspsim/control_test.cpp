@@ -15,20 +15,26 @@ TEST(DspsimControlText, RequestsPerLineAndProblemsWithTheirLineNumbers) {
   std::string problems;
   const auto requests = parseControlText(
       "# test\n\nraise vxi_alttemphight\n  spark  \nheartbeat stop\nraise vxi_altextalarm1t\nheartbeat\n"
-      "heartbeat run\nspark now\nraise\narc",
+      "heartbeat run\nspark now\nraise\narc\naux 250\naux 251\naux -1\naux 12x\naux 0",
       problems);
-  ASSERT_EQ(requests.size(), 5u);
+  ASSERT_EQ(requests.size(), 7u);
   EXPECT_EQ(requests[0].kind, RequestKind::kRaiseAlarm);
   EXPECT_EQ(requests[0].alarm->handle, 2);
   EXPECT_EQ(requests[1].kind, RequestKind::kSpark);
   EXPECT_EQ(requests[2].kind, RequestKind::kHeartbeatStop);
   EXPECT_EQ(requests[3].kind, RequestKind::kHeartbeatRun);
   EXPECT_EQ(requests[4].kind, RequestKind::kArc);
+  EXPECT_EQ(requests[5].kind, RequestKind::kAuxInput);
+  EXPECT_EQ(requests[5].auxInput, 250);  // 25 mA, the most the input reads
+  EXPECT_EQ(requests[6].auxInput, 0);
   // The external alarm is the module's, not the signal processor's.
   EXPECT_NE(problems.find("line 6: no alarm of the signal processor is called 'vxi_altextalarm1t'"), std::string::npos);
   EXPECT_NE(problems.find("line 7: not understood"), std::string::npos);
   EXPECT_NE(problems.find("line 9: not understood"), std::string::npos);
   EXPECT_NE(problems.find("line 10:"), std::string::npos);
+  for (const char* line : {"line 13:", "line 14:", "line 15:"}) {
+    EXPECT_NE(problems.find(line), std::string::npos) << line;
+  }
 }
 
 TEST(DspsimControlFile, IsTakenOnceAndRemoved) {
