@@ -8,6 +8,7 @@
 #include "daemon.h"
 #include "mainloop.h"
 #include "orxtime/clocktags.h"
+#include "platform/servicenotify.h"
 #include "schedule.h"
 #include "startup.h"
 
@@ -26,5 +27,8 @@ int main(int argc, char** argv) {
   orxtime::setClockDebugLines(daemon.debugLevel >= 2);
   readConfiguration(commandLine.iniFile, daemon);
   startUp(daemon);
+  // The store is defined and the settings are restored: an installed unit's other daemons
+  // start from here.
+  if (!orvix::platform::notifyServiceReady()) std::perror("cannot notify the service manager");
   return runMainLoop(daemon);
 }

@@ -2,9 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
+#include "platform/servicenotify.h"
 #include "platform/shell.h"
 #include "temp_image.h"
 
@@ -106,3 +113,29 @@ TEST(Shell, FirstLineAndExitStatus) {
 }
 
 }  // namespace
+
+// What systemd's notify socket receives, by path and in the abstract namespace.
+TEST(ServiceNotify, ReadyReachesTheManagersSocket) {
+  TempImage image;
+  const std::string path = image.root() + "/notify";
+  const std::string abstractName = "@orvix-notify-test-" + std::to_string(getpid());
+  for (const std::string& name : {path, abstractName}) {
+    const int fd = socket(AF_UNIX, SOCK_DGRAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.data(), name.size());
+    if (name[0] == '@') address.sun_path[0] = '\0';
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), offsetof(sockaddr_un, sun_path) + name.size()), 0);
+    setenv("NOTIFY_SOCKET", name.c_str(), 1);
+    EXPECT_TRUE(notifyServiceReady());
+    char received[32] = {};
+    EXPECT_EQ(recv(fd, received, sizeof received - 1, MSG_DONTWAIT), 7) << name;
+    EXPECT_STREQ(received, "READY=1");
+    close(fd);
+  }
+  setenv("NOTIFY_SOCKET", (image.root() + "/nobody-listens").c_str(), 1);
+  EXPECT_FALSE(notifyServiceReady());
+  unsetenv("NOTIFY_SOCKET");
+  EXPECT_TRUE(notifyServiceReady());  // no manager: nothing to tell
+}
