@@ -7,6 +7,7 @@ set(ORVIX_PROGRAM_DIR lib/orvix/bin)
 # targets
 set(orvix_unit_programs
   database regserver master rapqueue remoteio limiters   # daemons
+  scopegrab                                              # scope capture, started by database
   inspector monitor confget                              # console tools
   orxloadsave a_loadSave a_measurement a_timerSim        # helper programs database starts
 )
