@@ -31,11 +31,12 @@ struct DefinedTag {
 // name                       unit  exp min  max    def    CAN
 constexpr DefinedTag kTellingRows[] = {
     {"vxi_firingratio",        "%",  -2, 0,  0,     0,     71 },
-    {"vxi_programversion",     "",   -1, 0,  0,     0,     -1 },
+    {"vxo_mode",               "",   0,  0,  5,     0,     -1 },
     {"vxi_mastertagversion",   "",   0,  0,  65535, 27,    123},
     {"vxo_actmodefiringratio", "%",  -2, 50, 10000, 10000, -1 },
     {"vxo_actmodevoltpeaklim", "kV", 0,  0,  999,   15,    130},
     {"vxo_korausedvref",       "kV", -1, 30, 1000,  200,   -1 },
+    {"vxo_ao1",                "mA", 0,  0,  65535, 4,     165},
 };
 
 TEST(StoreAcrossBuilds, StoreOfTheNativeBuildReadsTheSame) {
