@@ -1,12 +1,10 @@
 # Helpers shared by every test directory.
 find_package(GTest REQUIRED)
 
-# orvix_add_gtest(<name> SOURCES <files...> LIBS <targets...> [INCLUDES <dirs...>] [STARTS_PROGRAMS])
+# orvix_add_gtest(<name> SOURCES <files...> LIBS <targets...> [INCLUDES <dirs...>])
 # A GoogleTest executable registered with CTest, one CTest entry per test case.
-# STARTS_PROGRAMS: its cases execute the unit's built programs, which a target build's
-# test under qemu-aarch64 cannot (the host kernel has no handler for aarch64 programs).
 function(orvix_add_gtest name)
-  cmake_parse_arguments(ARG "STARTS_PROGRAMS" "" "SOURCES;LIBS;INCLUDES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;INCLUDES" ${ARGN})
   if(ORVIX_FUZZ)
     return()
   endif()
@@ -16,11 +14,7 @@ function(orvix_add_gtest name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${ARG_INCLUDES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  set(properties)
-  if(ARG_STARTS_PROGRAMS)
-    set(properties PROPERTIES LABELS native-only)
-  endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 ${properties})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()
 
 # orvix_add_fuzzer(<name> SOURCES <files...> LIBS <targets...> [CORPUS <dir>])
