@@ -30,6 +30,9 @@ constexpr ConstantRow kConstantRows[] = {
     {"arcShare",              &M::arcShare,               0,       1000},
     {"sparkDvdt",             &M::sparkDvdt,              1,       10000},
     {"randomSeed",            &M::randomSeed,             0,       INT_MAX},
+    {"collectorArea",         &M::collectorArea,          1,       65535},
+    {"backCoronaOnset",       &M::backCoronaOnset,        0,       10000},
+    {"backCoronaDrop",        &M::backCoronaDrop,         0,       900},
 };
 // clang-format on
 

@@ -28,6 +28,9 @@ struct ModelConstants {
   int arcShare              = 50;    // per mille of the sparks that burn on as an arc
   int sparkDvdt             = 600;   // kV/ms: typical voltage collapse rate of a spark
   int randomSeed            = 0;     // seed of the spark generator; 0 = from the clock
+  int collectorArea         = 1000;  // m2 of collecting plates of the field
+  int backCoronaOnset       = 0;     // uA/m2 of mean current density where back corona starts; 0 = none
+  int backCoronaDrop        = 600;   // per mille of the onset voltage lost when back corona is at its worst
 };
 
 // One INI key: the field it sets and the values it accepts (the default is the field's own).

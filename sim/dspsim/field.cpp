@@ -7,7 +7,6 @@
 namespace dspsim {
 namespace {
 
-double onsetKv(const ModelConstants& c) { return c.coronaOnsetVoltage / 10.0; }
 double factorMaPerKv2(const ModelConstants& c) { return c.coronaFactor / 1000.0; }
 double halfPeriodMs(const ModelConstants& c) { return 1000.0 / (2.0 * c.lineFrequency / 10.0); }
 double ratedPowerKw(const TrRatings& r) { return r.secondaryVoltage * (r.secondaryCurrent / 10.0) / 1000.0; }
@@ -28,14 +27,26 @@ double meanCurrentForPower(double powerKw, const ModelConstants& c) {
 
 }  // namespace
 
-double coronaCurrentMa(double voltageKv, const ModelConstants& c) {
-  const double excess = voltageKv - onsetKv(c);
+double meanCurrentDensity(double meanMa, const ModelConstants& c) {
+  return c.collectorArea > 0 ? std::max(meanMa, 0.0) * 1000.0 / c.collectorArea : 0.0;
+}
+
+double onsetVoltageKv(double meanMa, const ModelConstants& c) {
+  const double cleanKv = c.coronaOnsetVoltage / 10.0;
+  const double density = meanCurrentDensity(meanMa, c);
+  if (c.backCoronaOnset <= 0 || density <= c.backCoronaOnset) return cleanKv;
+  const double severity = 1.0 - c.backCoronaOnset / density;
+  return cleanKv * (1.0 - c.backCoronaDrop / 1000.0 * severity);
+}
+
+double coronaCurrentMa(double voltageKv, double meanMa, const ModelConstants& c) {
+  const double excess = voltageKv - onsetVoltageKv(meanMa, c);
   return excess <= 0 ? 0.0 : factorMaPerKv2(c) * excess * excess;
 }
 
 double fieldVoltageKv(double currentMa, const ModelConstants& c) {
   if (currentMa <= 0) return 0.0;
-  return onsetKv(c) + std::sqrt(currentMa / factorMaPerKv2(c));
+  return onsetVoltageKv(currentMa, c) + std::sqrt(currentMa / factorMaPerKv2(c));
 }
 
 int firingRatioFromChargeRatio(int chargeRatio) {
@@ -78,7 +89,7 @@ Measurements measure(double pulseMa, int firingRatio, int chargeRatio, const TrR
   const double offMs        = std::max(halfPeriodMs(c) * pulses - conductingMs, 0.0);
   const double rippleKv     = averageMa * offMs / c.fieldCapacitance;
   const double peakKv       = voltageKv + rippleKv / 2;
-  const double valleyKv     = std::max(voltageKv - rippleKv / 2, std::min(voltageKv, onsetKv(c)));
+  const double valleyKv     = std::max(voltageKv - rippleKv / 2, std::min(voltageKv, onsetVoltageKv(averageMa, c)));
 
   // The primary side seen through the ratings: voltage by the turns ratio, current by the current ratio.
   const double turnsRatio      = ratings.secondaryVoltage * 1000.0 / ratings.lineVoltage;

@@ -26,8 +26,15 @@ struct TrRatings {
   int secondaryCurrent = 10000;  // 0.1 mA
 };
 
-// Corona law of the field: no current up to the onset voltage, then I = k (U - U0)^2.
-double coronaCurrentMa(double voltageKv, const ModelConstants& c);
+// Mean current density over the collecting plates, uA/m2 (0 without a collector area).
+double meanCurrentDensity(double meanMa, const ModelConstants& c);
+// Corona onset voltage while the field carries this mean current. Above the back-corona onset
+// density the dust layer breaks down and the onset falls, by backCoronaDrop at the most, in
+// proportion to the share of the density beyond the onset (1 - onset / density).
+double onsetVoltageKv(double meanMa, const ModelConstants& c);
+// Corona law of the field: no current up to the onset voltage, then I = k (U - U0)^2, with U0
+// the onset at the field's mean current.
+double coronaCurrentMa(double voltageKv, double meanMa, const ModelConstants& c);
 // The inverse: the mean field voltage at which the field draws this mean current (0 for none).
 double fieldVoltageKv(double currentMa, const ModelConstants& c);
 

@@ -71,15 +71,16 @@ void recordCapture(const ScopeInputs& in, const ModelConstants& c, scope::Captur
   const int steps       = std::max(static_cast<int>(std::ceil(sampleMs / kLongestStepMs)), 1);
   const double stepMs   = sampleMs / steps;
   const double settleMs = halfMs * (kSettlingHalfCycles + 2 * std::max(in.chargeRatio, 1));
-  double kv = in.pulseMa > 0 ? fieldVoltageKv(in.pulseMa * firingRatioFromChargeRatio(in.chargeRatio) / 10000.0, c) : 0;
-  long step = 0;  // time is step * stepMs, free of accumulated rounding
-  double t  = 0;
-  bool firing        = false;
-  long halfCycle     = 0;
-  const auto advance = [&](long count) {
+  const double meanMa   = in.pulseMa * firingRatioFromChargeRatio(in.chargeRatio) / 10000.0;
+  double kv             = in.pulseMa > 0 ? fieldVoltageKv(meanMa, c) : 0;
+  long step             = 0;  // time is step * stepMs, free of accumulated rounding
+  double t              = 0;
+  bool firing           = false;
+  long halfCycle        = 0;
+  const auto advance    = [&](long count) {
     for (const long until = step + count; step < until;) {
       const double ma = pulseAt(t, firing, halfCycle);
-      kv              = std::max(kv + (ma - coronaCurrentMa(kv, c)) * stepMs / capacitanceNf, 0.0);
+      kv              = std::max(kv + (ma - coronaCurrentMa(kv, meanMa, c)) * stepMs / capacitanceNf, 0.0);
       t               = static_cast<double>(++step) * stepMs;
     }
   };

@@ -114,4 +114,8 @@ void KORAOptimationStateLoop(KoraState& state);  // once a second, after the ref
 void KORAOptimation(KoraState& state);           // twice a second
 void KORAcurrentOptimization(KoraState& state);  // from KORAOptimation only
 
+// The comparison of the step search: step j holds (is better than j + 1) when the truncated
+// charge of j + 1 is measured and does not beat the full charge of j by the step-up threshold.
+bool stepHolds(KORA& k, int j);
+
 }  // namespace kora

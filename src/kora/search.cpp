@@ -31,9 +31,6 @@ int threshold(KORA& k, int j) {
   return static_cast<int>((std::llabs(scaled) + 50) / 1000);
 }
 
-// Step j holds when the next step's truncated charge does not beat its full charge.
-bool holds(KORA& k, int j) { return QT(k, j + 1) != 0 && QT(k, j + 1) < QF(k, j) + threshold(k, j); }
-
 void fail(KORA& k) {
   if (k.Optimising != kFailState) k.Optimising = kFailState;
   k.optimationFail = true;
@@ -175,7 +172,7 @@ void compareAfterStepDown(KoraState& state) {
   int j = firstCompared(k);
   for (; j <= kLastFullStep; ++j) {
     std::printf("f(%d):%d (%d) > t(%d):%d \n", j, QF(k, j), QF(k, j) + threshold(k, j), j + 1, QT(k, j + 1));
-    if (holds(k, j)) break;
+    if (stepHolds(k, j)) break;
   }
   const int s     = k.optimalStep;
   const int below = s - state.stepDown;
@@ -208,7 +205,7 @@ void compareAfterStepUp(KoraState& state) {
   for (; j <= kLastFullStep - 1; ++j) {
     std::printf("f(%d):%d (%d) > t(%d):%d %d \n", j, QF(k, j), QF(k, j) + threshold(k, j), j + 1, QT(k, j + 1),
                 threshold(k, j));
-    if (holds(k, j)) break;
+    if (stepHolds(k, j)) break;
   }
   const int above = k.optimalStep + state.stepUp;
   const int max   = fieldMaxStep(k);
@@ -338,6 +335,9 @@ void step(KoraState& state) {
 }
 
 }  // namespace
+
+// Step j holds when the next step's truncated charge does not beat its full charge.
+bool stepHolds(KORA& k, int j) { return QT(k, j + 1) != 0 && QT(k, j + 1) < QF(k, j) + threshold(k, j); }
 
 void KORAOptimation(KoraState& state) {
   KORA& k = state.shared;

@@ -12,13 +12,14 @@ namespace {
 const ModelConstants kDefaults;
 
 TEST(CoronaLaw, NoCurrentUpToOnsetThenSquareOfTheExcess) {
-  EXPECT_EQ(coronaCurrentMa(0.0, kDefaults), 0.0);
-  EXPECT_EQ(coronaCurrentMa(30.0, kDefaults), 0.0);  // onset 30 kV
-  const double at10 = coronaCurrentMa(40.0, kDefaults);
+  EXPECT_EQ(coronaCurrentMa(0.0, 0.0, kDefaults), 0.0);
+  EXPECT_EQ(coronaCurrentMa(30.0, 0.0, kDefaults), 0.0);  // onset 30 kV
+  const double at10 = coronaCurrentMa(40.0, 0.0, kDefaults);
   EXPECT_NEAR(at10, 0.556 * 100, 1e-9);
-  EXPECT_NEAR(coronaCurrentMa(50.0, kDefaults), 4 * at10, 1e-9);
+  EXPECT_NEAR(coronaCurrentMa(50.0, 0.0, kDefaults), 4 * at10, 1e-9);
   // The inverse gives the voltage back, and no current means no voltage.
-  for (double kv : {30.5, 45.0, 80.0}) EXPECT_NEAR(fieldVoltageKv(coronaCurrentMa(kv, kDefaults), kDefaults), kv, 1e-9);
+  for (double kv : {30.5, 45.0, 80.0})
+    EXPECT_NEAR(fieldVoltageKv(coronaCurrentMa(kv, 0.0, kDefaults), kDefaults), kv, 1e-9);
   EXPECT_EQ(fieldVoltageKv(0.0, kDefaults), 0.0);
 }
 
