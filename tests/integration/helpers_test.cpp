@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -74,36 +76,66 @@ TEST_F(HelpersTest, LoaderRefusesWithoutAStoreAndWithBadOptions) {
   EXPECT_FALSE(orvix::platform::fileExists("/var/lib/orvix/saveFile"));
 }
 
-TEST_F(HelpersTest, MeasurementReportsProgressAndLeavesItsResults) {
-  unit_.image().writeFile("/home/root/orvix/stdVi.ini", "points=3\nstepSeconds=1\n");
-  shared_mem->parameter.iValue[223] = 456;  // vxi_secvoltavg as the signal processor reports it
-  shared_mem->parameter.iValue[225] = 12;   // vxi_seccurrdens
-  dbSetValueByHandle(1174, -1, nullptr);
-  auto measurement = unit_.startProgram(
-      {"/bin/sh", "-c", "exec \"$ORVIX_ROOT/home/root/orvix/prog/a_measurement\" /home/root/orvix/stdVi.ini"},
-      "a_measurement");
-  ASSERT_TRUE(UnitHarness::waitFor([] { return dbReadValueByHandle(1174) >= 0; }, 5s));
-  EXPECT_EQ(tagValue("vxi_measurement"), 1);
-  int highest = -1;
-  ASSERT_TRUE(UnitHarness::waitFor(
-      [&highest] {
-        highest = std::max(highest, dbReadValueByHandle(1174));
-        return highest == 80;
-      },
-      10s));
-  EXPECT_EQ(measurement->waitForExit(10s), 0);
-  EXPECT_EQ(dbReadValueByHandle(1174), -1);
-  EXPECT_EQ(tagValue("vxi_measurement"), 0);
-  EXPECT_EQ(tagValue("vxi_vivref"), 456);
-  EXPECT_EQ(tagValue("vxi_vivoltav3"), 456);
-  EXPECT_EQ(tagValue("vxi_vicurrden1"), 12);
-  EXPECT_NE(tagValue("vxi_villastcolldate"), 0);
+// A field with its corona onset at 27.5 kV and I = 0.4 mA/kV^2 (U - onset)^2, answering the
+// mean-current limit the measurement sets as a signal processor would. Returns the mean
+// current it now carries.
+int answerAsAField(bool coronaFollowsCurrent) {
+  const int meanMa                  = dbReadValueByHandle(602);  // vxo_maxaveragecurr
+  const double kv                   = coronaFollowsCurrent ? 27.5 + std::sqrt(meanMa / 0.4) : 45.6;
+  shared_mem->parameter.iValue[234] = meanMa;                                  // vxi_seccurravg
+  shared_mem->parameter.iValue[223] = static_cast<int>(std::lround(kv * 10));  // vxi_secvoltavg
+  shared_mem->parameter.iValue[225] = meanMa * 2;                              // vxi_seccurrdens
+  return meanMa;
+}
+
+// The measurement steps the current through the mean-current limit over its range, finds the
+// onset from the line of its points, and gives the limit back; a field whose voltage does not
+// follow the current gives no onset and the measurement reports failure.
+TEST_F(HelpersTest, MeasurementStepsTheCurrentAndFindsTheCoronaOnset) {
+  unit_.image().writeFile("/home/root/orvix/vrefVi.ini", "points=3\nstepSeconds=1\ncurrentRange=reference\n");
+  writeTag("vxo_maxaveragecurr", 900);
+  dbSetValueByHandle(1289, 100, nullptr);    // vxi_korarefcurrm: lowest pulse current, mA
+  dbSetValueByHandle(1288, 600, nullptr);    // vxi_korarefcurrk: span, mA
+  shared_mem->parameter.iValue[215] = 5000;  // vxi_firingratio: 1 of 2 half-cycles
+  for (const bool coronaFollowsCurrent : {true, false}) {
+    dbSetValueByHandle(1174, -1, nullptr);
+    auto measurement = unit_.startProgram(
+        {"/bin/sh", "-c", "exec \"$ORVIX_ROOT/home/root/orvix/prog/a_measurement\" /home/root/orvix/vrefVi.ini"},
+        "a_measurement");
+    ASSERT_TRUE(UnitHarness::waitFor([] { return dbReadValueByHandle(1174) >= 0; }, 5s));
+    EXPECT_EQ(tagValue("vxi_measurement"), 1);
+    std::set<int> currents;
+    int highest = -1;
+    ASSERT_TRUE(UnitHarness::waitFor(
+        [&] {
+          currents.insert(answerAsAField(coronaFollowsCurrent));
+          highest = std::max(highest, dbReadValueByHandle(1174));
+          return highest >= 80;
+        },
+        10s));
+    EXPECT_EQ(measurement->waitForExit(10s), coronaFollowsCurrent ? 0 : 3);
+    EXPECT_EQ(dbReadValueByHandle(1174), -1);
+    EXPECT_EQ(tagValue("vxi_measurement"), 0);
+    EXPECT_EQ(tagValue("vxo_maxaveragecurr"), 900);
+    if (coronaFollowsCurrent) {
+      EXPECT_EQ(highest, 80);
+      // Pulse currents 100, 400 and 700 mA at half firing.
+      EXPECT_EQ(currents, (std::set<int>{900, 50, 200, 350}));
+      EXPECT_NEAR(tagValue("vxi_vivref"), 275, 2);
+      EXPECT_EQ(tagValue("vxi_vivoltav3"), static_cast<int>(std::lround((27.5 + std::sqrt(350 / 0.4)) * 10)));
+      EXPECT_NE(tagValue("vxi_villastcolldate"), 0);
+    } else {
+      EXPECT_EQ(highest, 89);
+      EXPECT_EQ(tagValue("vxi_vivref"), 0);
+    }
+  }
 }
 
 TEST_F(HelpersTest, MeasurementWithoutItsSetUpReportsFailure) {
   // The image has a custom set-up; a unit whose operator never uploaded one has none.
   ASSERT_EQ(unlink(unit_.image().path("/home/ftp/customVi.ini").c_str()), 0);
-  auto measurement = unit_.startProgram({UnitHarness::bin() + "/a_measurement", "/home/ftp/customVi.ini"}, "a_measurement");
+  auto measurement =
+      unit_.startProgram({UnitHarness::bin() + "/a_measurement", "/home/ftp/customVi.ini"}, "a_measurement");
   ASSERT_TRUE(UnitHarness::waitFor([] { return dbReadValueByHandle(1174) == 89; }, 5s));  // state 99
   EXPECT_EQ(measurement->waitForExit(5s), 1);
   EXPECT_EQ(dbReadValueByHandle(1174), -1);
@@ -115,7 +147,7 @@ TEST_F(HelpersTest, TimerSimulationEndsOnTheStopWord) {
   shared_mem->parameter.iValue[1101] = 470;
   EXPECT_EQ(simulation->waitForExit(3s), 0);
   shared_mem->parameter.iValue[1101] = 0;
-  auto refused = unit_.startProgram({UnitHarness::bin() + "/a_timerSim", "3600"}, "a_timerSim");
+  auto refused                       = unit_.startProgram({UnitHarness::bin() + "/a_timerSim", "3600"}, "a_timerSim");
   EXPECT_EQ(refused->waitForExit(3s), 1);
 }
 
