@@ -1,5 +1,6 @@
 #include "limiters.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -9,7 +10,13 @@
 namespace limiters {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr auto kTickPoll = std::chrono::milliseconds(10);
+// The tick changes once a second: after one is seen the next is not polled for before
+// this (leaving room for the database's jitter), so a host of many units stays quiet.
+constexpr auto kQuietAfterTick = std::chrono::milliseconds(800);
+constexpr auto kStopCheck      = std::chrono::milliseconds(100);
 
 void write(int handle, int value) {
   int ignored = 0;
@@ -20,11 +27,15 @@ bool stopRequested() { return dbReadValueByHandle(internal::kSystemState) == int
 
 int currentTick() { return dbReadValueByHandle(internal::kSecondsOfDay); }
 
-// Polls until the tick satisfies `done`; false when the stop word came first.
+// Polls from `pollFrom` on until the tick satisfies `done`; false when the stop word came first.
 template <typename Done>
-bool waitForTick(Done done, int* tick) {
+bool waitForTick(Done done, int* tick, Clock::time_point pollFrom = {}) {
   for (;;) {
     if (stopRequested()) return false;
+    if (const Clock::time_point now = Clock::now(); now < pollFrom) {
+      std::this_thread::sleep_for(std::min<Clock::duration>(kStopCheck, pollFrom - now));
+      continue;
+    }
     *tick = currentTick();
     if (done(*tick)) return true;
     std::this_thread::sleep_for(kTickPoll);
@@ -138,8 +149,9 @@ void run(Limiters& limiters, bool testValues) {
   if (!waitForTick([aligned](int now) { return now != aligned; }, &tick)) return;
   std::printf("[DEBUG] \33[31mTICK2\33[0m\n");
   for (;;) {
-    const int last = tick;
-    if (!waitForTick([last](int now) { return now != last; }, &tick)) return;
+    const int last               = tick;
+    const Clock::time_point seen = Clock::now();
+    if (!waitForTick([last](int now) { return now != last; }, &tick, seen + kQuietAfterTick)) return;
     std::printf("[DEBUG] \33[31mTICK\33[0m\n");
     limiters.pass(tick);
   }

@@ -10,7 +10,7 @@
 namespace rapqueue {
 
 namespace {
-constexpr int kStopCheckMs = 20;  // a long pause looks at the stop tags this often
+constexpr int kStopCheckMs = 100;  // a long pause looks at the stop tags this often
 }
 
 bool stopRequested() {

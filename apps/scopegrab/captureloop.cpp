@@ -41,10 +41,14 @@ bool captureLoopPass(ScopeGrab& scope, int startCount) {
   return true;
 }
 
+// A capture takes more than a second to arrive; a tenth of one more to notice it costs
+// nothing, while a finer poll would keep a host of many units busy.
+constexpr auto kPassPeriod = std::chrono::milliseconds(100);
+
 void runCaptureLoop(ScopeGrab& scope, const volatile std::sig_atomic_t& stop) {
   const int startCount = readTag(internal::kRestartCounter);
   while (stop == 0 && captureLoopPass(scope, startCount)) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(kPassPeriod);
   }
 }
 

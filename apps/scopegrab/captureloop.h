@@ -12,7 +12,7 @@ namespace scopegrab {
 // restart counter has not moved since startCount and the system runs).
 bool captureLoopPass(ScopeGrab& scope, int startCount);
 
-// Passes every 20 ms until stop is set, the system stops or database starts another scopegrab.
+// Passes every 100 ms until stop is set, the system stops or database starts another scopegrab.
 void runCaptureLoop(ScopeGrab& scope, const volatile std::sig_atomic_t& stop);
 
 }  // namespace scopegrab

@@ -3,6 +3,11 @@
 #include "network/network.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include "temp_image.h"
 
@@ -58,8 +63,32 @@ TEST(Reading, LoopbackInterface) {
   EXPECT_FALSE(getMacAddress("no-such-if").has_value());
   uint32_t gateway = 0;
   EXPECT_EQ(getgatewayandiface(&gateway, "no-such-if"), -1);
-  EXPECT_FALSE(isDhcpEnabled("lo"));
   EXPECT_EQ(swapIp(0x0100007F), 0x7F000001);
+}
+
+// A leased address is what "ip addr show" calls "scope global dynamic"; a fixed one is not.
+// Run in a network namespace of its own, with ip itself setting the addresses up.
+TEST(Reading, DhcpLeaseAsIpShowsIt) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root for a network namespace";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const auto shell   = [](const char* command) { return std::system(command) == 0; };
+    const auto ipCalls = [&](const char* words) {
+      return shell((std::string("ip addr show lo | grep -q 'scope global ") + words + "'").c_str());
+    };
+    if (unshare(CLONE_NEWNET) != 0 || !shell("ip link set lo up")) _exit(10);
+    if (isDhcpEnabled("lo")) _exit(11);  // 127.0.0.1 is of host scope
+    if (!shell("ip addr add 10.1.2.3/24 dev lo valid_lft 300 preferred_lft 300") || !ipCalls("dynamic")) _exit(12);
+    if (!isDhcpEnabled("lo")) _exit(13);
+    if (!shell("ip addr del 10.1.2.3/24 dev lo && ip addr add 10.1.2.3/24 dev lo") || ipCalls("dynamic")) _exit(14);
+    if (isDhcpEnabled("lo")) _exit(15);
+    _exit(isDhcpEnabled("no-such-if") ? 16 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "10 set-up, 11 loopback, 12/14 ip, 13 leased, 15 fixed, 16 missing";
 }
 
 TEST(Reading, TextInFile) {
