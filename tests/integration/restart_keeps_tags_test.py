@@ -11,20 +11,17 @@ import threading
 import time
 import unittest
 
-from pymodbus.client import ModbusTcpClient
-
-import orvixstore
 import unitharness
 
 # Tags by handle.
-TRON_STATUS, TRON, TROFF_COMMAND, SAVESET = 86, 94, 100, 105
+TRON_STATUS, TRON, TROFF_COMMAND = 86, 94, 100
 MODE, ACT_CURR_LIM, MODE3_CURR_LIM = 560, 562, 706
 DATE, TIME = 619, 620
 RW_COIL_WORDS = 543  # vxo_rw_coil_00_0f .. vxo_rw_coil_f0_ff, one bit per coil
 # Settings the database derives itself after any start: eth0's DHCP state, address, gateway
 # and mask, and the rapping repetition interval it computes while none is set.
 DERIVED_BY_DATABASE = {191, 906, 907, 908, 796, 799}
-UPDATES, REFRESH_COUNTER = 1120, 1378
+REFRESH_COUNTER = 1378
 NO_OF_HANDLES = 1500
 STORE_FLAG = 1 << 3  # a saved setting
 # Modbus addresses.
@@ -47,8 +44,6 @@ MOVING = {
     1367,                    # filtered spark dv/dt level, recalculated every 3 s from the measurements
 }
 TEN_SECOND_TASKS_DONE = 11.0  # seconds after the database's start
-# Random sparks would move the measurements; these tests want a steady field.
-DSPSIM_CONSTANTS = "sparkRateAtSparkover=0\nrandomSeed=1\n"
 
 
 def wait_for(condition, seconds=15.0):
@@ -91,33 +86,21 @@ class Sampler:
         return seen
 
 
-class RestartKeepsTags(unittest.TestCase):
+class RestartKeepsTags(unitharness.UnitTestCase):
     def setUp(self):
-        self.image = unitharness.Image()
-        self.addCleanup(self.image.close)
-        self.port = self.image.lay_out_unit(DSPSIM_CONSTANTS)
+        super().setUp()
+        self.database = self.start_database()
+        self.regserver = self.start_regserver()
+        self.start_dspsim()
 
-        self.database = self.start_database("database")
-        self.store = orvixstore.Store(self.image.key)
-        self.addCleanup(self.store.close)
-        self.assertTrue(wait_for(lambda: self.store.value(SAVESET) == 0))
-        self.regserver = self.start_regserver("regserver")
-        self.image.start("dspsim", [])
-        self.assertTrue(wait_for(lambda: self.store.value(UPDATES) > 0), "dspsim exchanges nothing")
-
-    def start_database(self, log_name):
-        process = self.image.start("database", ["-c", "/var/lib/orvix/orvix.ini"], log_name=log_name)
-        started = lambda: "SAVESTTINGS CALLED" in self.image.read(f"/var/log/{log_name}.log")
-        self.assertTrue(wait_for(started, 30), f"database did not start, see {log_name}.log")
+    def start_database(self, log_name="database"):
+        process = super().start_database(log_name)
         self.database_started = time.monotonic()
         return process
 
-    def start_regserver(self, log_name):
-        process = self.image.start("regserver", ["-c", "/var/lib/orvix/regserver.conf"], log_name=log_name)
-        unitharness.wait_for_port(self.port, process)
-        self.modbus = ModbusTcpClient("127.0.0.1", port=self.port, timeout=3)
-        self.assertTrue(self.modbus.connect())
-        self.addCleanup(self.modbus.close)
+    def start_regserver(self, log_name="regserver"):
+        process = super().start_regserver(log_name)
+        self.connect_modbus()
         return process
 
     def wait_for_passes(self, count):
@@ -193,7 +176,7 @@ class RestartKeepsTags(unittest.TestCase):
             self.database.send_signal(signal.SIGTERM)
             self.database.wait()
             self.database = self.start_database("database-restarted")
-            self.assertTrue(wait_for(lambda: self.store.value(SAVESET) == 0))
+            self.assertTrue(wait_for(lambda: self.store.value(unitharness.SAVESET) == 0))
             self.wait_for_passes(4)
         after = self.snapshot()
 

@@ -13,19 +13,16 @@ import signal
 import time
 import unittest
 
-from pymodbus.client import ModbusTcpClient
-
-import orvixstore
 import unitharness
 
 # Tags by handle.
 SUM_ALARM, EXT_TRIP_1, RESTARTED, SUM_TRIP, TRON_STATUS = 0, 24, 15, 81, 86
-TRON, SUM_ALARM_RESET, SAVESET = 94, 106, 105
+TRON, SUM_ALARM_RESET = 94, 106
 LIMITER, SEC_CURR_PULSE, FUN_CURR_LIMIT, FUN_LIMITER = 212, 224, 410, 413
 HISTORY_1_NR, HISTORY_2_NR, HISTORY_1_DATE = 294, 295, 306
 MODE, ACT_CURR_LIM, ACT_FIRING_RATIO, ACT_RECOVERY_TIME = 560, 562, 559, 565
 MODE3_VOLT_PEAK_LIM, MODE3_CURR_LIM, MODE3_FIRING_RATIO = 705, 706, 707
-UPDATES, CAN_REFRESH_RATE = 1120, 1117
+CAN_REFRESH_RATE = 1117
 # Modbus addresses.
 COIL_TRON, COIL_SUM_ALARM_RESET = 16384, 16396
 # Alarm codes.
@@ -35,40 +32,19 @@ PULSE_CURRENT, RAMPING = 9, 12
 
 ALARM_LOG = "/home/ftp/alarmlog"
 LOG_LINE = r"errNo{:02d}={},\d\d:\d\d:\d\d,\d{{6}},-?\d+,-?\d+,-?\d+,-?\d+$"
-# Random sparks would make the current dip now and then; this scenario wants a steady field.
-DSPSIM_CONSTANTS = "sparkRateAtSparkover=0\nrandomSeed=1\n"
 
 
 def wait_for(condition, seconds=15.0):
     return unitharness.wait_for(condition, seconds, 0.05)
 
 
-class UnitEnergises(unittest.TestCase):
+class UnitEnergises(unitharness.UnitTestCase):
     def setUp(self):
-        self.image = unitharness.Image()
-        self.addCleanup(self.image.close)
-        self.port = self.image.lay_out_unit(DSPSIM_CONSTANTS)
-
-        self.store = None
-        self.database = self.start_database("database")
-        regserver = self.image.start("regserver", ["-c", "/var/lib/orvix/regserver.conf"])
-        unitharness.wait_for_port(self.port, regserver)
-        self.image.start("dspsim", [])
-        self.assertTrue(wait_for(lambda: self.store.value(UPDATES) > 0), "dspsim exchanges nothing")
-        self.modbus = ModbusTcpClient("127.0.0.1", port=self.port, timeout=3)
-        self.assertTrue(self.modbus.connect())
-        self.addCleanup(self.modbus.close)
-
-    def start_database(self, log_name):
-        process = self.image.start("database", ["-c", "/var/lib/orvix/orvix.ini"], log_name=log_name)
-        started = lambda: "SAVESTTINGS CALLED" in self.image.read(f"/var/log/{log_name}.log")
-        self.assertTrue(wait_for(started, 30), f"database did not start, see {log_name}.log")
-        if self.store is None:
-            self.store = orvixstore.Store(self.image.key)
-            self.addCleanup(self.store.close)
-        # The first pass saves the settings; after that the store holds the running unit.
-        self.assertTrue(wait_for(lambda: self.store.value(SAVESET) == 0))
-        return process
+        super().setUp()
+        self.database = self.start_database()
+        self.start_regserver()
+        self.start_dspsim()
+        self.connect_modbus()
 
     def write_coil(self, address, value):
         self.assertFalse(self.modbus.write_coil(address, value, slave=1).isError())

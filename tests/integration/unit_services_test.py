@@ -11,23 +11,18 @@ import signal
 import time
 import unittest
 
-from pymodbus.client import ModbusTcpClient
-
-import orvixstore
 import unitharness
 
 # Tags by handle.
-TRON_STATUS, UPDATE_AVAILABLE, SAVESET = 86, 91, 105
+TRON_STATUS, UPDATE_AVAILABLE = 86, 91
 SEC_CURR_DENS, COLLECTOR_AREA = 225, 623
 VI_STATE, VI_LAST_DURATION, VI_STATE_TEXT, VI_TYPE = 286, 287, 304, 109
 VI_VOLT_AV_1, VI_CURR_DEN_1 = 326, 347
 UPDATE_REMOVE = 194
 UP_TIME, IN_TRIP_TIME, ENERGY = 397, 398, 405
 SIMULATION_TYPE, SIMULATION_TIME, SIMULATE, SIMULATION_PROGRESS = 1346, 1347, 1348, 1349
-UPDATES = 1120
 # Modbus coils.
 COIL_TRON, COIL_START_VI = 16384, 16398
-DSPSIM_CONSTANTS = "sparkRateAtSparkover=0\nrandomSeed=1\n"
 KORA_VI_POINTS = 5  # points of the optimisation set-up, unit/koraVi.ini
 
 
@@ -35,31 +30,11 @@ def wait_for(condition, seconds=15.0):
     return unitharness.wait_for(condition, seconds, 0.05)
 
 
-class UnitServices(unittest.TestCase):
-    def setUp(self):
-        self.image = unitharness.Image()
-        self.addCleanup(self.image.close)
-        self.port = self.image.lay_out_unit(DSPSIM_CONSTANTS)
-        self.store = None
-
-    def start_database(self, log_name="database"):
-        process = self.image.start("database", ["-c", "/var/lib/orvix/orvix.ini"], log_name=log_name)
-        started = lambda: "SAVESTTINGS CALLED" in self.image.read(f"/var/log/{log_name}.log")
-        self.assertTrue(wait_for(started, 30), f"database did not start, see {log_name}.log")
-        if self.store is None:
-            self.store = orvixstore.Store(self.image.key)
-            self.addCleanup(self.store.close)
-        self.assertTrue(wait_for(lambda: self.store.value(SAVESET) == 0))
-        return process
-
+class UnitServices(unitharness.UnitTestCase):
     def start_field(self):
-        regserver = self.image.start("regserver", ["-c", "/var/lib/orvix/regserver.conf"])
-        unitharness.wait_for_port(self.port, regserver)
-        self.image.start("dspsim", [])
-        self.assertTrue(wait_for(lambda: self.store.value(UPDATES) > 0), "dspsim exchanges nothing")
-        self.modbus = ModbusTcpClient("127.0.0.1", port=self.port, timeout=3)
-        self.assertTrue(self.modbus.connect())
-        self.addCleanup(self.modbus.close)
+        self.start_regserver()
+        self.start_dspsim()
+        self.connect_modbus()
 
     def exists(self, unit_path):
         return os.path.exists(self.image.path(unit_path))

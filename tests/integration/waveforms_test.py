@@ -10,11 +10,10 @@ operator's settings.
 import time
 import unittest
 
-import orvixstore
 import unitharness
 
 # Tags by handle.
-TRON_STATUS, TRON, SAVESET, RUNTEST, TRIGGER = 86, 94, 105, 155, 165
+TRON_STATUS, TRON, RUNTEST, TRIGGER = 86, 94, 155, 165
 FIRING_RATIO, SEC_CURR_PULSE, CORONA_KV = 215, 224, 241
 RUNTEST_STATUS, PRIM_VOLT_SQ, PROGRESS = 370, 525, 534
 ACT_FIRING_RATIO, ACT_CURR_LIM = 559, 562
@@ -61,18 +60,13 @@ def corona_excess_kv():
     return (low + high) / 2
 
 
-class Waveforms(unittest.TestCase):
+class Waveforms(unitharness.UnitTestCase):
+    dspsim_constants = DSPSIM_CONSTANTS
+
     def setUp(self):
-        self.image = unitharness.Image()
-        self.addCleanup(self.image.close)
-        self.image.lay_out_unit(DSPSIM_CONSTANTS)
-        self.image.start("database", ["-c", "/var/lib/orvix/orvix.ini"])
-        started = lambda: "SAVESTTINGS CALLED" in self.image.read("/var/log/database.log")
-        self.assertTrue(unitharness.wait_for(started, 30), "database did not start")
-        self.store = orvixstore.Store(self.image.key)
-        self.addCleanup(self.store.close)
-        self.assertTrue(unitharness.wait_for(lambda: self.store.value(SAVESET) == 0, 10))
-        self.image.start("dspsim", [])
+        super().setUp()
+        self.start_database()
+        self.start_dspsim()
         self.image.start("scopegrab", ["-c", "/var/lib/orvix/orvix.ini"])
 
     def capture(self, view_type):

@@ -6,33 +6,22 @@ code that dspsim reports in vxi_limiter.
 import time
 import unittest
 
-import orvixstore
 import unitharness
 
-TRON, TRON_STATUS, LIMITER, SAVESET, UPDATES = 94, 86, 212, 105, 1120
+TRON, TRON_STATUS, LIMITER = 94, 86, 212
 STAT_SHORT = 910
 SECONDS_OF_DAY = 1102
 COUNT_PULSE_CURRENT = 520  # vxi_acctemplim9, cleared as each row is taken
 # vxi_accshortlim0 .. 12 by code
 SHORT_SHARES = [490, 485, 487, 486, 484, 489, 488, 491, 493, 492, 522, 536, 537]
 PULSE_CURRENT = 9
-# A steady field: no random sparks.
-DSPSIM_CONSTANTS = "sparkRateAtSparkover=0\nrandomSeed=1\n"
 
 
-class LimitersInAUnit(unittest.TestCase):
+class LimitersInAUnit(unitharness.UnitTestCase):
     def setUp(self):
-        self.image = unitharness.Image()
-        self.addCleanup(self.image.close)
-        self.image.lay_out_unit(DSPSIM_CONSTANTS)
-        self.image.start("database", ["-c", "/var/lib/orvix/orvix.ini"])
-        started = lambda: "SAVESTTINGS CALLED" in self.image.read("/var/log/database.log")
-        self.assertTrue(unitharness.wait_for(started, 30), "database did not start")
-        self.store = orvixstore.Store(self.image.key)
-        self.addCleanup(self.store.close)
-        self.assertTrue(unitharness.wait_for(lambda: self.store.value(SAVESET) == 0, 15))
-        self.image.start("dspsim", [])
-        self.assertTrue(unitharness.wait_for(lambda: self.store.value(UPDATES) > 0, 15), "dspsim exchanges nothing")
+        super().setUp()
+        self.start_database()
+        self.start_dspsim()
         self.image.start("limiters", [])
 
     def rows_pass(self, rows):

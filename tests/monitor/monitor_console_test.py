@@ -9,13 +9,12 @@ import subprocess
 import time
 import unittest
 
-import orvixstore
 import unitharness
 
 # Tags by handle.
-SAVESET, TRON, TRON_STATUS = 105, 94, 86
+TRON, TRON_STATUS = 94, 86
 SEC_CURR_AVG, QUEUE_POS_00 = 234, 445
-SYSTEM_STATE, ACTIVITY, UPDATES, DEBUG_WORDS = 1101, 1116, 1120, 1396
+SYSTEM_STATE, ACTIVITY, DEBUG_WORDS = 1101, 1116, 1396
 STOP = 470
 UDP_ACTIVITY = 1 << 3
 
@@ -40,20 +39,13 @@ def wait_for(condition, seconds=15.0):
     return unitharness.wait_for(condition, seconds, 0.05)
 
 
-class MonitorConsole(unittest.TestCase):
+class MonitorConsole(unitharness.UnitTestCase):
     def setUp(self):
         if not os.access("/usr/bin/tmux", os.X_OK):
             self.skipTest("tmux is not installed")
-        self.image = unitharness.Image()
-        self.addCleanup(self.image.close)
-        self.image.lay_out_unit("sparkRateAtSparkover=0\nrandomSeed=1\n")
-        self.image.start("database", ["-c", "/var/lib/orvix/orvix.ini"])
-        self.assertTrue(wait_for(lambda: "SAVESTTINGS CALLED" in self.image.read("/var/log/database.log"), 30))
-        self.store = orvixstore.Store(self.image.key)
-        self.addCleanup(self.store.close)
-        self.assertTrue(wait_for(lambda: self.store.value(SAVESET) == 0))
-        self.image.start("dspsim", [])
-        self.assertTrue(wait_for(lambda: self.store.value(UPDATES) > 0), "dspsim exchanges nothing")
+        super().setUp()
+        self.start_database()
+        self.start_dspsim()
         # A tmux server of the test's own; only that server is ever stopped.
         self.socket = f"orvix-monitor-{os.getpid()}"
         self.addCleanup(self.stop_tmux)

@@ -6,11 +6,16 @@ import socket
 import subprocess
 import tempfile
 import time
+import unittest
 
 import orvixstore
 
 BIN = os.environ.get("ORVIX_BUILD_BIN", os.path.join(os.path.dirname(__file__), "../../build/bin"))
 SOURCE_DIR = os.environ.get("ORVIX_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
+
+SAVESET, UPDATES = 105, 1120  # vxo_saveset; exchanges of the simulated signal processor
+# A steady field: no random sparks make the current dip now and then.
+STEADY_FIELD = "sparkRateAtSparkover=0\nrandomSeed=1\n"
 
 
 def wait_for(condition, seconds=10.0, step=0.05):
@@ -101,3 +106,46 @@ class Image:
                 process.wait()
         orvixstore.remove_segment(self.key)
         shutil.rmtree(self.root, ignore_errors=True)
+
+
+class UnitTestCase(unittest.TestCase):
+    """A test on a unit in an image of its own, its programs started as the test needs them;
+    `dspsim_constants` is the field they run on."""
+
+    dspsim_constants = STEADY_FIELD
+
+    def setUp(self):
+        self.image = Image()
+        self.addCleanup(self.image.close)
+        self.port = self.image.lay_out_unit(self.dspsim_constants)
+        self.store = None
+
+    def start_database(self, log_name="database"):
+        """Starts database and waits for its first pass to have saved the settings: from then
+        on the store holds the running unit."""
+        process = self.image.start("database", ["-c", "/var/lib/orvix/orvix.ini"], log_name=log_name)
+        started = lambda: "SAVESTTINGS CALLED" in self.image.read(f"/var/log/{log_name}.log")
+        self.assertTrue(wait_for(started, 30), f"database did not start, see {log_name}.log")
+        if self.store is None:
+            self.store = orvixstore.Store(self.image.key)
+            self.addCleanup(self.store.close)
+        self.assertTrue(wait_for(lambda: self.store.value(SAVESET) == 0, 15), "the first pass saved nothing")
+        return process
+
+    def start_regserver(self, log_name="regserver"):
+        process = self.image.start("regserver", ["-c", "/var/lib/orvix/regserver.conf"], log_name=log_name)
+        wait_for_port(self.port, process)
+        return process
+
+    def start_dspsim(self):
+        process = self.image.start("dspsim", [])
+        self.assertTrue(wait_for(lambda: self.store.value(UPDATES) > 0, 15), "dspsim exchanges nothing")
+        return process
+
+    def connect_modbus(self):
+        """A Modbus TCP client of the unit's register server, as a plant's control system has."""
+        from pymodbus.client import ModbusTcpClient
+        self.modbus = ModbusTcpClient("127.0.0.1", port=self.port, timeout=3)
+        self.assertTrue(self.modbus.connect())
+        self.addCleanup(self.modbus.close)
+        return self.modbus
