@@ -11,11 +11,10 @@ import sys
 import time
 import unittest
 
-import orvixstore
 import unitharness
 
 # Tags by handle.
-TRON, SAVESET = 94, 105
+TRON = 94
 MODE1_KORA, MODE1_CURR_LIM, MODE1_RESISTIVITY = 110, 690, 696
 COLLECTOR_AREA, IOGR1_CONNECTION = 623, 637
 RAPPING_RUNTIME, RAPP_REP_TIME, RAPP_REP_DAY = 793, 796, 799
@@ -38,68 +37,52 @@ def time_word(seconds):
     return seconds << 8
 
 
-class KoraUnit:
-    def __init__(self, back_corona_onset):
-        self.image = unitharness.Image()
-        self.image.lay_out_unit("sparkRateAtSparkover=0\nrandomSeed=1\n"
-                                f"coronaOnsetVoltage={ONSET}\ncollectorArea={AREA}\n"
-                                f"backCoronaOnset={back_corona_onset}\n")
+class KoraEndToEnd(unitharness.UnitTestCase):
+    def log(self):
+        return self.image.read("/var/log/database.log")
+
+    def run_unit(self, back_corona_onset):
+        self.image.write("/var/lib/orvix/dspsim.ini",
+                         f"sparkRateAtSparkover=0\nrandomSeed=1\ncoronaOnsetVoltage={ONSET}\n"
+                         f"collectorArea={AREA}\nbackCoronaOnset={back_corona_onset}\n")
         ini = self.image.read("/var/lib/orvix/orvix.ini")
         ini = re.sub(r"(?m)^koraOptimationInterval=.*$", "koraOptimationInterval=100", ini)
         ini = re.sub(r"(?m)^koraReferenceInterval=.*$", "koraReferenceInterval=30000", ini)
         self.image.write("/var/lib/orvix/orvix.ini", ini)
-        self.image.start("database", ["-c", "/var/lib/orvix/orvix.ini"])
-        started = lambda: "SAVESTTINGS CALLED" in self.image.read("/var/log/database.log")
-        if not unitharness.wait_for(started, 30):
-            raise RuntimeError("database did not start")
-        self.store = orvixstore.Store(self.image.key)
-        unitharness.wait_for(lambda: self.store.value(SAVESET) == 0, 10)
+        self.start_database()
         for handle, value in ((COLLECTOR_AREA, AREA), (MODE1_CURR_LIM, CURRENT_LIMIT), (MODE1_RESISTIVITY, 3),
                               (IOGR1_CONNECTION, RAPPING_OUTPUT), (RAPPING_RUNTIME, time_word(2)),
                               (RAPP_REP_DAY, 0), (RAPP_REP_TIME, time_word(40)), (MODE1_KORA, 1)):
             self.store.set_value(handle, value)
-        self.image.start("dspsim", [])
+        self.start_dspsim()
         self.image.start("scopegrab", ["-c", "/var/lib/orvix/orvix.ini"])
-
-    def log(self):
-        return self.image.read("/var/log/database.log")
-
-    def close(self):
-        self.store.close()
-        self.image.close()
-
-
-class KoraEndToEnd(unittest.TestCase):
-    def run_unit(self, back_corona_onset):
-        unit = KoraUnit(back_corona_onset)
-        self.addCleanup(unit.close)
         tron_at = time.monotonic()
-        unit.store.set_value(TRON, 1)
-        first_done = lambda: DONE.search(unit.log())
+        self.store.set_value(TRON, 1)
+        first_done = lambda: DONE.search(self.log())
         self.assertTrue(unitharness.wait_for(first_done, 400, step=0.5),
-                        f"no optimum, status {unit.store.value(REF_STATUS)}\n{unit.log()[-3000:]}")
+                        f"no optimum, status {self.store.value(REF_STATUS)}\n{self.log()[-3000:]}")
         seconds = time.monotonic() - tron_at
         step, firing_ratio = (int(n) for n in first_done().groups())
         print(f"back corona onset {back_corona_onset}: first optimum at step {step} (predicted "
               f"{PREDICTED_STEP[back_corona_onset]}) {seconds:.0f} s after T/R on", file=sys.stderr)
         self.assertEqual(firing_ratio, FIRING_RATIOS[step - 1])
-        self.assertTrue(unitharness.wait_for(lambda: unit.store.value(OPTIMAL_FR) == firing_ratio, 5))
-        self.assertEqual(unit.store.value(LAST_REF_OK), 1)
-        self.assertLessEqual(abs(unit.store.value(USED_VREF) - ONSET), ONSET // 10)
-        return unit, step
+        self.assertTrue(unitharness.wait_for(lambda: self.store.value(OPTIMAL_FR) == firing_ratio, 5))
+        self.assertEqual(self.store.value(LAST_REF_OK), 1)
+        self.assertLessEqual(abs(self.store.value(USED_VREF) - ONSET), ONSET // 10)
+        return step
 
     def test_clean_dust_ends_at_continuous_energisation(self):
-        _, step = self.run_unit(0)
+        step = self.run_unit(0)
         self.assertEqual(step, 1)
 
     def test_back_corona_ends_at_the_predicted_step_and_the_next_run_starts_there(self):
-        unit, step = self.run_unit(100)
+        step = self.run_unit(100)
         self.assertLessEqual(abs(step - PREDICTED_STEP[100]), 1)
         # The timer takes the step found as the next run's start a pass after the search ends.
-        self.assertTrue(unitharness.wait_for(lambda: unit.store.value(START_STEP) == step, 5))
-        second_start = lambda: len(STARTED.findall(unit.log())) >= 2
+        self.assertTrue(unitharness.wait_for(lambda: self.store.value(START_STEP) == step, 5))
+        second_start = lambda: len(STARTED.findall(self.log())) >= 2
         self.assertTrue(unitharness.wait_for(second_start, 200, step=0.5))
-        self.assertEqual(int(STARTED.findall(unit.log())[1][1]), step)
+        self.assertEqual(int(STARTED.findall(self.log())[1][1]), step)
 
 
 if __name__ == "__main__":
