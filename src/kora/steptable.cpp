@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "inihandler/inihandler.h"
@@ -117,6 +118,13 @@ void loadIntervals(INIFile* ini, KORA& kora) {
   }
   errno = 0;
   if (ini_get_int(ini, "koraReferenceInterval", &seconds) == 1) {
+    // The interval is otherwise taken as it stands, but one that the 16-bit field cannot
+    // hold would wrap negative and start a reference measurement on every pass.
+    if (seconds > std::numeric_limits<int16_t>::max()) {
+      std::fprintf(stderr, "koraReferenceInterval %d s: the longest interval, %d s, is taken\n", seconds,
+                   std::numeric_limits<int16_t>::max());
+      seconds = std::numeric_limits<int16_t>::max();
+    }
     kora.referenceInterval = static_cast<int16_t>(seconds);
   } else {
     missing("koraReferenceInterval");

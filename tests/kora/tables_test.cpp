@@ -98,6 +98,9 @@ TEST_F(KoraTablesTest, IntervalRangeAndMissingFile) {
     load(c.line);
     EXPECT_EQ(kora_.optimationIntervalBase, c.interval) << c.line;
   }
+  // A reference interval beyond the 16-bit field would wrap negative: the longest is taken.
+  load("koraReferenceInterval=86400\n");
+  EXPECT_EQ(kora_.referenceInterval, 32767);
   kora_.step[7].currentDensity = 123;
   ::testing::internal::CaptureStderr();
   kora::loadKoraTable("/var/lib/orvix/none.ini", kora_);
