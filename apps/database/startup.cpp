@@ -7,6 +7,7 @@
 #include "alarmtasks.h"
 #include "configuration.h"
 #include "kora/steptable.h"
+#include "looptasks.h"
 #include "mira/profile.h"
 #include "networksettings.h"
 #include "orxtags/handles.h"
@@ -139,6 +140,8 @@ void prepareLoop(Daemon& daemon) {
   makeDSPtroff();
   stampClock();  // the first slots already work on the time of day
   setTag(kViMinCurrent, (dbReadValueByHandle(kCollectorArea) * dbReadValueByHandle(kViMinCurrDens) + 500) / 1000);
+  // The limiter caps the idle current with this from the first pass, not from the first minute mark.
+  updateIdleCurrentLimit(daemon);
   setTag(kSaveSet, 1);  // the first pass of slot 5 saves the settings once
 }
 

@@ -55,6 +55,8 @@ TEST_F(DatabaseUnitTest, StartUpFillsAndSortsTheStore) {
   EXPECT_EQ(tagValue("vxi_systemversion"), 0x1B220100);
   EXPECT_EQ(dbReadValueByHandle(1132), 5020);  // localRemoteServerPort of the default image
   EXPECT_EQ(dbReadValueByHandle(1264), 234);  // debugLogHandle1 through confget
+  // maxIdleCurrent=100 mA per 1000 of the current transformer ratio, there before any minute mark
+  EXPECT_EQ(dbReadValueByHandle(1303), (tagValue("vxo_ratioseccurr") * 100 + 500) / 1000);
   EXPECT_EQ(tagValue("vxo_saveset"), 0);
   EXPECT_NE(unit_.image().readFile("/var/lib/orvix/saveFile").find("vxo_mode1currlim="), std::string::npos);
   EXPECT_TRUE(dbIsModbusProtected(94));  // openTags.ini does not list vxo_tron
