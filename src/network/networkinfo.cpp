@@ -41,6 +41,20 @@ void setTag(int handle, int value) {
 
 uint32_t addressOf(const sockaddr* address) { return reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr; }
 
+// One address of a dump: a global one without the permanent flag is a lease, what `ip`
+// shows as "scope global dynamic".
+bool isLeasedGlobalAddress(const nlmsghdr* message, unsigned interfaceIndex) {
+  const auto* address = static_cast<const ifaddrmsg*>(NLMSG_DATA(message));
+  if (address->ifa_index != interfaceIndex || address->ifa_scope != RT_SCOPE_UNIVERSE) return false;
+  uint32_t flags       = address->ifa_flags;  // the 8 bits of the header; the attribute has them all
+  int attributesLength = static_cast<int>(IFA_PAYLOAD(message));
+  for (const rtattr* attribute = IFA_RTA(address); RTA_OK(attribute, attributesLength);
+       attribute               = RTA_NEXT(attribute, attributesLength)) {
+    if (attribute->rta_type == IFA_FLAGS) std::memcpy(&flags, RTA_DATA(attribute), sizeof flags);
+  }
+  return (flags & IFA_F_PERMANENT) == 0;
+}
+
 }  // namespace
 
 int swapIp(int tmp) { return static_cast<int>(__builtin_bswap32(static_cast<uint32_t>(tmp))); }
@@ -126,16 +140,7 @@ bool isDhcpEnabled(const char* interfaceName) {
         done = true;
         break;
       }
-      if (message->nlmsg_type != RTM_NEWADDR) continue;
-      const auto* address = static_cast<const ifaddrmsg*>(NLMSG_DATA(message));
-      if (address->ifa_index != index || address->ifa_scope != RT_SCOPE_UNIVERSE) continue;
-      uint32_t flags       = address->ifa_flags;  // the 8 bits of the header; the attribute has them all
-      int attributesLength = static_cast<int>(IFA_PAYLOAD(message));
-      for (const rtattr* attribute = IFA_RTA(address); RTA_OK(attribute, attributesLength);
-           attribute               = RTA_NEXT(attribute, attributesLength)) {
-        if (attribute->rta_type == IFA_FLAGS) std::memcpy(&flags, RTA_DATA(attribute), sizeof flags);
-      }
-      dynamic = dynamic || (flags & IFA_F_PERMANENT) == 0;
+      dynamic = dynamic || (message->nlmsg_type == RTM_NEWADDR && isLeasedGlobalAddress(message, index));
     }
   }
   close(link);
