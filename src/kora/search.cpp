@@ -336,7 +336,6 @@ void step(KoraState& state) {
 
 }  // namespace
 
-// Step j holds when the next step's truncated charge does not beat its full charge.
 bool stepHolds(KORA& k, int j) { return QT(k, j + 1) != 0 && QT(k, j + 1) < QF(k, j) + threshold(k, j); }
 
 void KORAOptimation(KoraState& state) {
